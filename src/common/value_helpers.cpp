@@ -71,6 +71,28 @@ double RoundToUnit(double x, double unit) {
     return std::floor(std::fabs(x) / unit + 0.5 + 1e-13) * sign * unit;
 }
 
+namespace {
+constexpr qsizetype kDateTimeCodeLength = 12;
+}
+
+QString CodeDateText(const QString& code) {
+    if (code.size() != kDateTimeCodeLength) {
+        return {};
+    }
+    return code.mid(4, 2) + u'.' + code.mid(2, 2) + QStringLiteral(".20") + code.mid(0, 2);
+}
+
+QString CodeTimeText(const QString& code) {
+    if (code.size() != kDateTimeCodeLength) {
+        return {};
+    }
+    return code.mid(6, 2) + u':' + code.mid(8, 2) + u':' + code.mid(10, 2);
+}
+
+QString CodeDateTimeText(const QString& code) {
+    return CodeDateText(code) + u' ' + CodeTimeText(code);
+}
+
 bool ParseNumericText(const QString& text, double* value) {
     QString digits = text.trimmed();
     qsizetype pos = 0;

@@ -23,6 +23,14 @@ qint32 LongFromBytes(const QByteArray& bytes);
 // makes 1.005 * 100 (held as 100.4999...) round to 101.
 double RoundToUnit(double x, double unit);
 
+// Display forms of a twelve-character yymmddhhnnss code: "31.03.2009",
+// "23:59:59" and both joined by a blank. The century is always 20 and the
+// characters are copied, not checked; any other length gives "" (and " "
+// for the joined form).
+QString CodeDateText(const QString& code);
+QString CodeTimeText(const QString& code);
+QString CodeDateTimeText(const QString& code);
+
 // Whether text reads as a number, and its value: blanks around it, an
 // optional sign, digits with at most one decimal separator ("." or ","),
 // at least one digit. No exponents, no thousands separators, no hex: what a

@@ -46,6 +46,19 @@ TEST(RoundToUnit, HalfAwayFromZeroWithTheNudge) {
     EXPECT_EQ(RoundToUnit(-17.5, 5), -20);
 }
 
+TEST(DateTimeCodeTexts, DayMonthCenturyAndTimeOrEmpty) {
+    EXPECT_EQ(CodeDateText(QStringLiteral("090331235959")), QStringLiteral("31.03.2009"));
+    EXPECT_EQ(CodeTimeText(QStringLiteral("090331235959")), QStringLiteral("23:59:59"));
+    EXPECT_EQ(CodeDateTimeText(QStringLiteral("090301000000")),
+              QStringLiteral("01.03.2009 00:00:00"));
+    EXPECT_EQ(CodeDateText(QStringLiteral("ab0331xx5959")), QStringLiteral("31.03.20ab"));
+    for (const char* code : {"09033123595", "0903312359590", ""}) {
+        EXPECT_EQ(CodeDateText(QString::fromLatin1(code)), QString()) << code;
+        EXPECT_EQ(CodeTimeText(QString::fromLatin1(code)), QString()) << code;
+        EXPECT_EQ(CodeDateTimeText(QString::fromLatin1(code)), QStringLiteral(" ")) << code;
+    }
+}
+
 TEST(ParseNumericText, SignDigitsAndOneSeparator) {
     double value = 0;
     EXPECT_TRUE(ParseNumericText(QStringLiteral(" 8145 "), &value));
