@@ -1,11 +1,11 @@
+#include "ui/form1.h"
+
 #include <QApplication>
-#include <QMainWindow>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Mereval"));
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Mereval"));
+    mereval::ui::Form1 window;
     window.show();
     return QApplication::exec();
 }

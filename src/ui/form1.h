@@ -1,0 +1,123 @@
+#pragma once
+
+#include "common/program_settings.h"
+#include "session/payment_session.h"
+#include "session/session_view.h"
+#include "ui/box_answer_sink.h"
+#include "ui/box_stack.h"
+#include "ui/form2.h"
+#include "ui/key_burst.h"
+
+#include <QMainWindow>
+#include <QTimer>
+
+#include <memory>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QStatusBar;
+class QTabBar;
+
+namespace mereval::ui {
+
+// The main window: the five operation tabs, their entry fields, OK and
+// Loobu, the status line and the session text. It is the program: it owns
+// the settings, the payment session and the box stack, and its closing ends
+// everything without asking and without sending anything.
+class Form1 : public QMainWindow, public session::SessionView, public BoxAnswerSink {
+    Q_OBJECT
+
+public:
+    explicit Form1(session::SessionTimeouts timeouts = {}, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    common::ProgramSettings& Settings() { return settings_; }
+    session::PaymentSession& Session() { return *session_; }
+    BoxStack& Boxes() { return boxes_; }
+
+    void ApplyProgramMode();
+    void ShowOperationFrame() override;
+    void EnableOperationFields(qint16 tab, bool enabled);
+    void DisableAllFields();
+    void EnableAllFields();
+    // The OK button; also run by a card swipe.
+    void ValidateAndStart();
+
+    void SelectOperationTab(qint16 tab);
+    void NextOperationTab();
+    void FocusCurrentTab();
+
+    // SessionView
+    session::OperationTab SelectedTab() const override;
+    QString EntryText(session::EntryField field) const override;
+    QString CardTrackText() const override;
+    void ShowStatusLine(const QString& text) override;
+    void ShowSessionText(const QString& text) override;
+    void SetOperationRunning(bool running) override;
+    void ClearCardNumber() override;
+    void ClearEntryFields() override;
+    void OpenBox(quint8 boxType, const QString& text, qint32 buttons) override;
+    void ReleaseBoxes() override;
+    void PrintReceipts(const QByteArray& receipts, qint32 stan) override;
+
+    // BoxAnswerSink
+    void ButtonResponse(quint8 buttonCode) override;
+    void InputResponse(quint8 buttonCode, const QString& text) override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildControls();
+    void Startup();
+    void OnTabChange(int index);
+    bool OnKeyPressPreview(QKeyEvent* event);
+    void OnBurstEnd();
+    void OnTimer2();
+    void RefuseEntry(const QString& text, bool amount);
+    void RemoveSwipeFromField(const QString& keys);
+    QLineEdit* Field(session::EntryField field) const;
+
+    common::ProgramSettings settings_;
+    BoxStack boxes_;
+    std::unique_ptr<session::PaymentSession> session_;
+
+    QTabBar* TabStrip1 = nullptr;
+    QGroupBox* Frame1 = nullptr;
+    QGroupBox* Frame2 = nullptr;
+    QGroupBox* Frame3 = nullptr;
+    QGroupBox* Frame5 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* Label4 = nullptr;
+    QLabel* Label5 = nullptr;
+    QLabel* Label7 = nullptr;
+    QLabel* Label8 = nullptr;
+    QLabel* Label9 = nullptr;
+    QLineEdit* Text1 = nullptr;
+    QLineEdit* Text2 = nullptr;
+    QLineEdit* Text3 = nullptr;
+    QLineEdit* Text4 = nullptr;
+    QLineEdit* Text7 = nullptr;
+    QLineEdit* Text8 = nullptr;
+    QLineEdit* Text9 = nullptr;
+    QLineEdit* Text10 = nullptr;
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command2 = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
+    QLabel* Image1 = nullptr;
+    QTimer Timer2;
+    QTimer Timer3;
+
+    qint16 currentTab_ = 0;
+    quint8 lastChangedField_ = 0;
+    QString savedAmountText_;
+    KeyBurst burst_;
+};
+
+}  // namespace mereval::ui
