@@ -50,7 +50,9 @@ private:
         bool present = false;
         QByteArray value;
     };
-    std::vector<Field> fields_;  // slot i holds field i; slot 0 is unused
+    // Slot i holds field i. Slot 0, never a field, keeps the bytes of a parsed
+    // body, into which the parsed values point (see Parse).
+    std::vector<Field> fields_;
 };
 
 }  // namespace mereval::session

@@ -1,6 +1,10 @@
 #include "session/message_codec.h"
 
+#include <QStringList>
+
 #include <gtest/gtest.h>
+
+#include <cstring>
 
 namespace mereval::session {
 namespace {
@@ -23,8 +27,8 @@ QByteArray BuildOf(std::initializer_list<std::pair<qint16, QByteArray>> fields) 
 
 TEST(MessageCodec, BuildWritesLengthDelimitedFieldsInAscendingOrder) {
     const QByteArray frame = BuildOf({{3, "000042"}, {1, "0003"}, {2, "00000001"}});
-    const QByteArray expected = Bytes({24, 0x0A, 4}) + "0003" + Bytes({0x12, 8}) + "00000001" +
-                                Bytes({0x1A, 6}) + "000042";
+    const QByteArray expected =
+        Bytes({24, 0x0A, 4}) + "0003" + Bytes({0x12, 8}) + "00000001" + Bytes({0x1A, 6}) + "000042";
     EXPECT_EQ(frame, expected);
 }
 
@@ -82,7 +86,8 @@ TEST(MessageCodec, IncompleteInputIsKeptWholeUntilTheRestArrives) {
 }
 
 TEST(MessageCodec, DrainingABufferInPlaceTakesMessagesInOrder) {
-    QByteArray buffer = BuildOf({{1, "0002"}}) + BuildOf({{1, "0003"}}) + BuildOf({{1, "00"}}).left(3);
+    QByteArray buffer =
+        BuildOf({{1, "0002"}}) + BuildOf({{1, "0003"}}) + BuildOf({{1, "00"}}).left(3);
     MessageCodec codec;
     ASSERT_EQ(codec.Parse(buffer, buffer), MessageCodec::kDecoded);
     EXPECT_EQ(codec.GetField(1, ""), "0002");
@@ -110,8 +115,8 @@ TEST(MessageCodec, MalformedBodyIsConsumedAndDropped) {
     for (const auto& c : cases) {
         MessageCodec codec;
         codec.SetField(4, "old");
-        QByteArray buffer = Bytes({static_cast<int>(c.body.size())}) + c.body +
-                            BuildOf({{1, "0002"}});
+        QByteArray buffer =
+            Bytes({static_cast<int>(c.body.size())}) + c.body + BuildOf({{1, "0002"}});
         EXPECT_EQ(codec.Parse(buffer, buffer), MessageCodec::kMalformed) << c.name;
         EXPECT_EQ(codec.FieldCount(), 0) << c.name;
         ASSERT_EQ(codec.Parse(buffer, buffer), MessageCodec::kDecoded) << c.name;
@@ -156,6 +161,100 @@ TEST(MessageCodec, LongValuesUseMultiByteLengths) {
     QByteArray rest;
     ASSERT_EQ(codec.Parse(BuildOf({{300, big}}), rest), MessageCodec::kDecoded);
     EXPECT_EQ(codec.GetField(300, ""), big);
+}
+
+// Parsed values may share storage with the input or with each other; none of
+// that may show through what GetField hands out.
+TEST(MessageCodec, ValuesStayIntactWhateverHappensToInputAndInstance) {
+    const QByteArray frame = BuildOf({{1, "0012"}, {5, "status"}, {12, QByteArray(40, 'r')}});
+
+    // The input is changed after parsing, through the caller's own object.
+    QByteArray input = frame;
+    input.detach();
+    MessageCodec codec;
+    QByteArray rest;
+    ASSERT_EQ(codec.Parse(input, rest), MessageCodec::kDecoded);
+    input.fill('X');
+    EXPECT_EQ(codec.GetField(5, ""), "status");
+
+    // The input is memory that the caller owns and reuses.
+    char scratch[64];
+    std::memcpy(scratch, frame.constData(), static_cast<size_t>(frame.size()));
+    ASSERT_EQ(codec.Parse(QByteArray::fromRawData(scratch, frame.size()), rest),
+              MessageCodec::kDecoded);
+    std::memset(scratch, 'X', sizeof scratch);
+    EXPECT_EQ(codec.GetField(12, ""), QByteArray(40, 'r'));
+
+    // A value read out outlives every instance; a copy of an instance
+    // outlives the original.
+    QByteArray buffer = frame;
+    QByteArray status;
+    MessageCodec copy;
+    {
+        MessageCodec original;
+        ASSERT_EQ(original.Parse(buffer, buffer), MessageCodec::kDecoded);
+        status = original.GetField(5, "");
+        copy = original;
+    }
+    buffer.append(QByteArray(frame.size(), 'X'));
+    EXPECT_EQ(copy.GetField(1, ""), "0012");
+    QByteArray edited = copy.GetField(5, "");
+    edited[0] = 'S';
+    EXPECT_EQ(copy.GetField(5, ""), "status");
+    copy.Clear();
+    EXPECT_EQ(status, "status");
+}
+
+TEST(MessageCodec, ParsedMessageCanBeChangedAndRebuilt) {
+    const QByteArray frame = BuildOf({{1, "0001"}, {4, ""}, {5, "card"}, {300, "far"}});
+    MessageCodec codec;
+    QByteArray rest;
+    ASSERT_EQ(codec.Parse(frame, rest), MessageCodec::kDecoded);
+    EXPECT_FALSE(codec.GetField(4, "d").isNull());
+    EXPECT_EQ(codec.GetField(4, "d"), "");
+    EXPECT_EQ(codec.Build(true, true), frame);
+    codec.SetField(5, "other");
+    codec.SetField(2000, "new");  // grows the instance past what was parsed
+    EXPECT_EQ(codec.Build(true, true),
+              BuildOf({{1, "0001"}, {4, ""}, {5, "other"}, {300, "far"}, {2000, "new"}}));
+    EXPECT_EQ(codec.FieldCount(), 2000);
+}
+
+// A socket reader appends what arrives and drains the buffer in place.
+TEST(MessageCodec, ReceiveBufferFilledInPiecesHoldsExactlyWhatArrived) {
+    QByteArray big;
+    for (int i = 0; i < 300; ++i) {
+        big += QByteArray::number(i).rightJustified(5, '0');
+    }
+    const QByteArray stream =
+        BuildOf({{1, "0020"}, {100, big}, {101, big}}) + BuildOf({{1, "0023"}});
+    QByteArray buffer;
+    QByteArray arrived;
+    MessageCodec codec;
+    QStringList codes;
+    for (qsizetype at = 0; at < stream.size(); at += 7) {
+        buffer.append(stream.mid(at, 7));
+        arrived.append(stream.mid(at, 7));
+        qint16 status;
+        while ((status = codec.Parse(buffer, buffer)) == MessageCodec::kDecoded) {
+            codes << QString::fromLatin1(codec.GetField(1, ""));
+            arrived.remove(0, arrived.size() - buffer.size());
+            if (codes.size() == 1) {
+                EXPECT_EQ(codec.GetField(101, ""), big);
+            }
+        }
+        ASSERT_EQ(status, MessageCodec::kIncomplete);
+        ASSERT_EQ(buffer, arrived) << at;
+    }
+    EXPECT_EQ(codes, QStringList({QStringLiteral("0020"), QStringLiteral("0023")}));
+    EXPECT_TRUE(buffer.isEmpty());
+
+    // A second holder of the buffer's array keeps its bytes.
+    buffer = stream;
+    const QByteArray holder = buffer;
+    ASSERT_EQ(codec.Parse(buffer, buffer), MessageCodec::kDecoded);
+    EXPECT_EQ(holder, stream);
+    EXPECT_EQ(buffer, BuildOf({{1, "0023"}}));
 }
 
 }  // namespace

@@ -1,0 +1,387 @@
+// MessageCodec against protobuf's own implementation: what we write, protobuf
+// (protoc --decode_raw and google.protobuf for /usr/bin/python3) must read as
+// the same fields, and what protobuf writes, we must. The payment-system side
+// relies on exactly that when it uses a protobuf library.
+#include "common/code_page.h"
+#include "session/conversions.h"
+#include "session/message_catalogue.h"
+#include "session/message_codec.h"
+
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace mereval::session {
+namespace {
+
+namespace field = catalogue::field;
+
+const QString kPython = QStringLiteral("/usr/bin/python3");
+const QString kPeer = QStringLiteral(MEREVAL_PROTOBUF_PEER);
+
+// ---- messages described once, built by us and by protobuf ----
+
+struct Message;
+
+struct Field {
+    qint16 index;
+    QByteArray value;                       // used when nested is empty
+    std::shared_ptr<const Message> nested;  // a field holding a whole frame
+};
+
+struct Message {
+    const char* name;
+    std::vector<Field> fields;
+    bool repeatsAnIndex = false;  // only protobuf can write this one
+};
+
+Field Value(qint16 index, const QByteArray& value) {
+    return {index, value, nullptr};
+}
+Field Frame(qint16 index, Message message) {
+    return {index, {}, std::make_shared<const Message>(std::move(message))};
+}
+
+QByteArray Text(const char16_t* text) {
+    return common::ToCodePage(QString::fromUtf16(text));
+}
+
+QByteArray Pattern(int size) {
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i) {
+        bytes[i] = static_cast<char>(i * 7 + i / 256);
+    }
+    return bytes;
+}
+
+Message Record(int k) {
+    return {"record",
+            {Value(1, "T0000012"), Value(2, "240517134502"), Value(3, LongToBytes(200000 + k)),
+             Value(4, DoubleToBytes(12.5 * k)), Value(5, "476173******0010"),
+             Value(6, catalogue::ByteValue(k == 2 ? 200 : 0)), Value(7, "000001"),
+             Value(8, LongToBytes(k == 1 ? 5 : 0)), Value(9, LongToBytes(0))}};
+}
+
+std::vector<Message> Messages() {
+    const QByteArray zero = catalogue::ByteValue(0);
+    QByteArray everyByte;
+    for (int b = 0; b < 256; ++b) {
+        everyByte.append(static_cast<char>(b));
+    }
+    return {
+        {"request 0001",
+         {Value(field::Code, "0001"), Value(field::PosId, "00000001"),
+          Value(field::Session, "000042"), Value(field::Amount, DoubleToBytes(12.34)),
+          Value(field::CardData, ";4761739001010010=25121011000012345678?"),
+          Value(field::TransactionKind, zero), Value(field::Reserved7, zero),
+          Value(field::Reserved11, zero), Value(field::Reserved14, zero)}},
+        {"approval 0012 with receipts",
+         {Value(field::Code, "0012"), Value(field::PosId, "00000001"),
+          Value(field::Session, "000042"),
+          Frame(field::Receipts, {"receipts",
+                                  {Value(1, Text(u"KAUPLUS Õismäe\r\nSumma: 12,34 €\r\n")),
+                                   Value(2, Text(u"Tšekk nr 123, žurnaal\r\n"))}}),
+          Value(field::Stan, LongToBytes(123))}},
+        {"report 0020",
+         {Value(field::Code, "0020"), Value(field::PosId, "00000001"),
+          Value(field::Session, "000042"), Value(field::ReportVersion, LongToBytes(1)),
+          Value(field::RecordCount, LongToBytes(3)), Frame(100, Record(1)), Frame(101, Record(2)),
+          Frame(102, Record(3))}},
+        {"every byte value and empty values",
+         {Value(1, everyByte), Value(2, ""), Value(5, zero), Value(9, ""), Value(32767, "")}},
+        {"tags of one, two and three bytes",
+         {Value(15, "a"), Value(16, "b"), Value(2047, "c"), Value(2048, "d"), Value(32767, "e")}},
+        {"lengths of one, two and three bytes",
+         {Value(1, Pattern(127)), Value(2, Pattern(128)), Value(3, Pattern(16383)),
+          Value(4, Pattern(16384)), Value(5, Pattern(70000))}},
+        {"no fields", {}},
+    };
+}
+
+QByteArray FrameOf(const Message& message) {
+    MessageCodec codec;
+    for (const Field& f : message.fields) {
+        codec.SetField(f.index, f.nested ? FrameOf(*f.nested) : f.value);
+    }
+    return codec.Build(true, true);
+}
+
+// The fields a reader must see: ascending, the last value of a repeated index.
+std::map<qint16, const Field*> Expected(const Message& message) {
+    std::map<qint16, const Field*> fields;
+    for (const Field& f : message.fields) {
+        fields[f.index] = &f;
+    }
+    return fields;
+}
+
+// Every message and every nested one, each once.
+void Flatten(const Message& message, std::vector<const Message*>* all) {
+    all->push_back(&message);
+    for (const Field& f : message.fields) {
+        if (f.nested) {
+            Flatten(*f.nested, all);
+        }
+    }
+}
+
+QJsonArray ToJson(const Message& message) {
+    QJsonArray fields;
+    for (const Field& f : message.fields) {
+        fields.append(
+            QJsonArray{int(f.index), f.nested ? QJsonValue(ToJson(*f.nested))
+                                              : QJsonValue(QString::fromLatin1(f.value.toHex()))});
+    }
+    return fields;
+}
+
+// ---- the tools ----
+
+struct ToolRun {
+    bool ok = false;
+    QByteArray out;
+    QString error;
+};
+
+ToolRun RunTool(const QString& program, const QStringList& arguments, const QByteArray& input) {
+    QProcess process;
+    process.start(program, arguments);
+    ToolRun run;
+    if (!process.waitForStarted(30000)) {
+        run.error = program + QStringLiteral(": ") + process.errorString();
+        return run;
+    }
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+        run.error = program + QStringLiteral(" did not finish");
+        return run;
+    }
+    run.out = process.readAllStandardOutput();
+    run.ok = process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    if (!run.ok) {
+        run.error = program + QStringLiteral(" failed: ") +
+                    QString::fromLocal8Bit(process.readAllStandardError());
+    }
+    return run;
+}
+
+// The tools come from Debian's packages; without them this is a failure with
+// a pointer to the fix, never a silent pass.
+class CodecProtobuf : public ::testing::Test {
+protected:
+    void SetUp() override {
+        protoc_ = QStandardPaths::findExecutable(QStringLiteral("protoc"));
+        ASSERT_FALSE(protoc_.isEmpty())
+            << "protoc is missing; scripts/setup.sh installs protobuf-compiler";
+        ASSERT_TRUE(QFileInfo(kPython).isExecutable()) << "/usr/bin/python3 is missing";
+        const ToolRun probe =
+            RunTool(kPython, {QStringLiteral("-c"), QStringLiteral("import google.protobuf")}, {});
+        ASSERT_TRUE(probe.ok) << "google.protobuf is missing for /usr/bin/python3; "
+                                 "scripts/setup.sh installs python3-protobuf\n"
+                              << probe.error.toStdString();
+    }
+
+    QString protoc_;
+};
+
+// ---- protoc --decode_raw output ----
+
+// Undoes protoc's C escaping of a quoted string.
+QByteArray Unescape(const QByteArray& quoted) {
+    QByteArray out;
+    for (qsizetype i = 1; i + 1 < quoted.size(); ++i) {
+        char c = quoted[i];
+        if (c != '\\') {
+            out.append(c);
+            continue;
+        }
+        c = quoted[++i];
+        if (c >= '0' && c <= '7') {
+            int value = 0;
+            for (int digits = 0; digits < 3 && quoted[i] >= '0' && quoted[i] <= '7'; ++digits) {
+                value = value * 8 + (quoted[i++] - '0');
+            }
+            --i;
+            out.append(static_cast<char>(value));
+        } else {
+            const char* from = "nrt";
+            const char* to = "\n\r\t";
+            const char* at = std::strchr(from, c);
+            out.append(at != nullptr ? to[at - from] : c);
+        }
+    }
+    return out;
+}
+
+struct RawField {
+    qint16 index;
+    bool isString;
+    QByteArray content;  // the unescaped string, or the block's lines unindented
+};
+
+// The top level of decode_raw's output: `N: "..."` for a value it could not
+// read as a message, `N {` ... `}` for one it could.
+std::vector<RawField> TopLevel(const QByteArray& text, bool* understood) {
+    std::vector<RawField> fields;
+    *understood = true;
+    const QList<QByteArray> lines = text.split('\n');
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QByteArray& line = lines[i];
+        if (line.isEmpty()) {
+            continue;
+        }
+        const qsizetype colon = line.indexOf(": \"");
+        if (colon > 0 && line.endsWith('"')) {
+            fields.push_back({static_cast<qint16>(line.left(colon).toInt()), true,
+                              Unescape(line.mid(colon + 2))});
+        } else if (line.endsWith(" {")) {
+            RawField block{static_cast<qint16>(line.chopped(2).toInt()), false, {}};
+            while (++i < lines.size() && lines[i] != "}") {
+                block.content += lines[i].mid(2) + '\n';
+            }
+            fields.push_back(block);
+        } else {
+            *understood = false;  // e.g. a number: a field that is not length-delimited
+        }
+    }
+    return fields;
+}
+
+QByteArray WithoutPrefix(const QByteArray& frame) {
+    qsizetype at = 0;
+    while (static_cast<quint8>(frame[at]) & 0x80) {
+        ++at;
+    }
+    return frame.sliced(at + 1);
+}
+
+// ---- the tests ----
+
+TEST_F(CodecProtobuf, OurFramesReadTheSameInProtobuf) {
+    const std::vector<Message> messages = Messages();
+    std::vector<const Message*> all;
+    for (const Message& m : messages) {
+        Flatten(m, &all);
+    }
+    QByteArray stream;
+    for (const Message* m : all) {
+        stream += FrameOf(*m);
+    }
+    const ToolRun run = RunTool(kPython, {kPeer, QStringLiteral("decode")}, stream);
+    ASSERT_TRUE(run.ok) << run.error.toStdString();
+    const QList<QByteArray> lines = run.out.trimmed().split('\n');
+    ASSERT_EQ(lines.size(), static_cast<qsizetype>(all.size()));
+
+    for (size_t k = 0; k < all.size(); ++k) {
+        const Message& message = *all[k];
+        const QJsonArray seen = QJsonDocument::fromJson(lines[static_cast<qsizetype>(k)]).array();
+        const auto expected = Expected(message);
+        ASSERT_EQ(seen.size(), static_cast<qsizetype>(expected.size())) << message.name;
+        qsizetype i = 0;
+        for (const auto& [index, f] : expected) {
+            const QJsonArray entry = seen[i++].toArray();
+            EXPECT_EQ(entry[0].toInt(), index) << message.name;
+            EXPECT_EQ(entry[1].toInt(), 2) << message.name << ", wire type of " << index;
+            const QByteArray value = f->nested ? FrameOf(*f->nested) : f->value;
+            EXPECT_EQ(QByteArray::fromHex(entry[2].toString().toLatin1()), value)
+                << message.name << ", field " << index;
+        }
+    }
+}
+
+TEST_F(CodecProtobuf, ProtocDecodeRawReadsOurFrames) {
+    for (const Message& message : Messages()) {
+        const QByteArray frame = FrameOf(message);
+        const ToolRun run =
+            RunTool(protoc_, {QStringLiteral("--decode_raw")}, WithoutPrefix(frame));
+        ASSERT_TRUE(run.ok) << message.name << ": " << run.error.toStdString();
+        bool understood = false;
+        const std::vector<RawField> seen = TopLevel(run.out, &understood);
+        EXPECT_TRUE(understood) << message.name << ":\n" << run.out.toStdString();
+        const auto expected = Expected(message);
+        ASSERT_EQ(seen.size(), expected.size()) << message.name;
+        size_t i = 0;
+        for (const auto& [index, f] : expected) {
+            const RawField& raw = seen[i++];
+            const QByteArray value = f->nested ? FrameOf(*f->nested) : f->value;
+            EXPECT_EQ(raw.index, index) << message.name;
+            if (raw.isString) {
+                EXPECT_EQ(raw.content, value) << message.name << ", field " << index;
+            } else {
+                // protoc read the value as a message of its own: it must read
+                // the value alone the same way.
+                const ToolRun inner = RunTool(protoc_, {QStringLiteral("--decode_raw")}, value);
+                ASSERT_TRUE(inner.ok) << inner.error.toStdString();
+                EXPECT_EQ(raw.content, inner.out) << message.name << ", field " << index;
+            }
+        }
+    }
+}
+
+// Reads a frame protobuf wrote, and the nested ones inside it, as message says.
+void ExpectParsedAs(const QByteArray& frame, const Message& message) {
+    MessageCodec codec;
+    QByteArray rest;
+    ASSERT_EQ(codec.Parse(frame, rest), MessageCodec::kDecoded) << message.name;
+    EXPECT_TRUE(rest.isEmpty()) << message.name;
+    const auto expected = Expected(message);
+    EXPECT_EQ(codec.FieldCount(), expected.empty() ? 0 : expected.rbegin()->first) << message.name;
+    for (int i = 1; i <= codec.FieldCount(); ++i) {  // an int: 32767 is a valid index
+        const auto index = static_cast<qint16>(i);
+        const QByteArray value = codec.GetField(index, "absent");
+        const auto it = expected.find(index);
+        if (it == expected.end()) {
+            EXPECT_EQ(value, "absent") << message.name << ", field " << index;
+        } else if (it->second->nested) {
+            ExpectParsedAs(value, *it->second->nested);
+        } else {
+            EXPECT_EQ(value, it->second->value) << message.name << ", field " << index;
+        }
+    }
+}
+
+TEST_F(CodecProtobuf, ProtobufFramesReadTheSameHere) {
+    std::vector<Message> messages = Messages();
+    messages.push_back({"an index repeated, fields out of order",
+                        {Value(5, "first"), Value(1, "0002"), Value(5, "last")},
+                        true});
+    QJsonArray json;
+    for (const Message& m : messages) {
+        json.append(ToJson(m));
+    }
+    const ToolRun run = RunTool(kPython, {kPeer, QStringLiteral("encode")},
+                                QJsonDocument(json).toJson(QJsonDocument::Compact));
+    ASSERT_TRUE(run.ok) << run.error.toStdString();
+
+    // Drained in place, as the socket reader does.
+    QByteArray buffer = run.out;
+    for (const Message& message : messages) {
+        const qsizetype before = buffer.size();
+        MessageCodec codec;
+        QByteArray frame = buffer;
+        ASSERT_EQ(codec.Parse(buffer, buffer), MessageCodec::kDecoded) << message.name;
+        frame.truncate(before - buffer.size());
+        ExpectParsedAs(frame, message);
+        if (!message.repeatsAnIndex) {
+            // protobuf writes fields in ascending order too: the same bytes.
+            EXPECT_EQ(frame, FrameOf(message)) << message.name;
+        }
+    }
+    EXPECT_TRUE(buffer.isEmpty());
+}
+
+}  // namespace
+}  // namespace mereval::session
