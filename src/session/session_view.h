@@ -8,13 +8,13 @@ namespace mereval::session {
 
 // The entry fields of the main window, by their numbers.
 enum class EntryField : quint8 {
-    CardNumber = 1,                // Text1
-    Amount = 2,                    // Text2, tabs 1 and 4
-    VoidReceipt = 3,               // Text3, tab 2
-    CompletionReceipt = 4,         // Text4, tab 5
-    CompletionAmount = 7,          // Text7, tab 5
-    TipReceipt = 8,                // Text8, tab 3
-    TipAmount = 9,                 // Text9, tab 3
+    CardNumber = 1,         // Text1
+    Amount = 2,             // Text2, tabs 1 and 4
+    VoidReceipt = 3,        // Text3, tab 2
+    CompletionReceipt = 4,  // Text4, tab 5
+    CompletionAmount = 7,   // Text7, tab 5
+    TipReceipt = 8,         // Text8, tab 3
+    TipAmount = 9,          // Text9, tab 3
 };
 
 // The operation tabs, numbered as the cashier sees them.

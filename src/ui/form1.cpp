@@ -2,11 +2,13 @@
 
 #include "common/value_helpers.h"
 #include "session/conversions.h"
+#include "ui/card_reader_keys.h"
 #include "ui/key_clock.h"
 #include "ui/logo.h"
 #include "ui/track_normalizer.h"
 #include "ui/twips.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -23,8 +25,6 @@ using session::EntryField;
 using session::OperationTab;
 
 constexpr int kTimer2Ms = 100;
-// The X server's scan code of the key that carries "=" on a US keyboard.
-constexpr quint32 kEqualsKeyScanCode = 21;
 constexpr qsizetype kMaxReceiptNumberLength = 6;
 
 const QString kInvalidAmount = QStringLiteral("Vigane summa.");
@@ -203,6 +203,8 @@ void Form1::BuildControls() {
     connect(TabStrip1, &QTabBar::tabBarClicked, this, &Form1::OnTabChange);
     connect(TabStrip1, &QTabBar::currentChanged, this, &Form1::OnTabChange);
 
+    // The reader's keys for this window and its boxes alike.
+    CardReaderKeys::Install();
     // Key preview: the window sees every key of its controls first.
     qApp->installEventFilter(this);
 }
@@ -396,13 +398,19 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     }
     auto* widget = static_cast<QWidget*>(watched);
     switch (event->type()) {
-        case QEvent::KeyPress:
-            // A key that a control leaves alone travels on to its parents;
-            // only its first receiver counts.
-            if (widget == focusWidget() || widget == this) {
+        case QEvent::KeyPress: {
+            // A key that a control leaves alone (a button does) travels on to
+            // its parents and the window; only its first receiver counts: the
+            // control with the focus, or the window when none has it.
+            QWidget* receiver = QApplication::focusWidget();
+            if (receiver == nullptr || receiver->window() != this) {
+                receiver = this;
+            }
+            if (widget == receiver) {
                 return OnKeyPressPreview(static_cast<QKeyEvent*>(event));
             }
             return false;
+        }
         case QEvent::FocusIn:
             if (widget == TabStrip1) {
                 FocusCurrentTab();
@@ -444,14 +452,8 @@ bool Form1::OnKeyPressPreview(QKeyEvent* event) {
         return true;
     }
 
-    QString text = event->text();
-    bool deliverOurselves = false;
-    if (event->key() == Qt::Key_Dead_Acute && event->nativeScanCode() == kEqualsKeyScanCode) {
-        // The reader's "=" under the Estonian layout: a dead key that would
-        // wait for a letter. A card track has no letters, so it stands alone.
-        text = QStringLiteral(u"´");
-        deliverOurselves = true;
-    }
+    // The reader's "=" under the Estonian layout comes as "´" (CardReaderKeys).
+    const QString text = event->text();
     if (!IsTypedCharacter(text)) {
         return false;
     }
@@ -462,12 +464,6 @@ bool Form1::OnKeyPressPreview(QKeyEvent* event) {
     }
     burst_.Add(text, timestamp);
     Timer3.start();
-    if (deliverOurselves) {
-        if (auto* field = qobject_cast<QLineEdit*>(focusWidget())) {
-            field->insert(text);
-        }
-        return true;
-    }
     return false;
 }
 
@@ -573,6 +569,9 @@ void Form1::SetOperationRunning(bool running) {
         DisableAllFields();
     } else {
         EnableAllFields();
+        // Disabling the focused field at the start left the window without a
+        // focus (or Loobu with it); the next amount or swipe goes to the tab.
+        FocusCurrentTab();
     }
 }
 

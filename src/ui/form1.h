@@ -111,8 +111,9 @@ private:
     QPushButton* Command2 = nullptr;
     QStatusBar* StatusBar1 = nullptr;
     QLabel* Image1 = nullptr;
-    QTimer Timer2;
-    QTimer Timer3;
+    // Children of the window, so that they are found by name like the controls.
+    QTimer Timer2{this};
+    QTimer Timer3{this};
 
     qint16 currentTab_ = 0;
     quint8 lastChangedField_ = 0;

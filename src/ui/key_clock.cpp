@@ -24,10 +24,13 @@ quint32 ElapsedMs(quint64 then, quint64 now) {
 
 quint64 KeyTime(const QKeyEvent& event, quint64 now) {
     const quint64 stamped = event.timestamp();
-    if (stamped == 0 || ElapsedMs(stamped, now) > kMaxKeyEventAgeMs) {
+    const quint32 age = ElapsedMs(stamped, now);
+    if (stamped == 0 || age > kMaxKeyEventAgeMs) {
         return now;
     }
-    return stamped;
+    // An X server's 32-bit time is put back on the full clock, so that key
+    // times compare with "now" and with each other across its wrap.
+    return now - age;
 }
 
 }  // namespace mereval::ui

@@ -20,11 +20,11 @@ quint64 MonotonicMs();
 // wraps there.
 quint32 ElapsedMs(quint64 then, quint64 now);
 
-// When the key was typed: its own timestamp when that fits the clock (not
-// after now and at most a minute before), else now. Key events that the
-// program makes itself carry 0, and a platform with another time base (the
-// offscreen one counts from the start of the program) carries times that
-// do not fit.
+// When the key was typed, on the clock of now: its own timestamp when that
+// fits the clock (not after now and at most a minute before, counted modulo
+// 2^32), else now. Key events that the program makes itself carry 0, and a
+// platform with another time base (the offscreen one counts from the start
+// of the program) carries times that do not fit.
 quint64 KeyTime(const QKeyEvent& event, quint64 now);
 
 }  // namespace mereval::ui

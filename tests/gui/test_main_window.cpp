@@ -1,0 +1,452 @@
+#include "support/main_window_driver.h"
+#include "support/temp_environment.h"
+
+#include <QGroupBox>
+#include <QHostAddress>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QWindow>
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <vector>
+
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+QT_END_NAMESPACE
+
+namespace mereval::ui {
+namespace {
+
+const QString kInvalidAmount = QStringLiteral("Vigane summa.");
+const QString kInvalidReceipt = QStringLiteral("Vigane kviitungi number.");
+const QString kTrack = QStringLiteral(";4761739001010010=25121010000012300000?");
+const char* const kFrames[] = {"Frame1", "Frame2", "Frame3", "Frame5"};
+
+// The real main window against a payment system that accepts the connection
+// and stays silent, so that a started operation runs until the test ends it.
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(peer_.listen(QHostAddress::LocalHost, 0));
+        QObject::connect(&peer_, &QTcpServer::newConnection, [this] {
+            while (QTcpSocket* socket = peer_.nextPendingConnection()) {
+                connections_.push_back(socket);
+            }
+        });
+    }
+
+    QByteArray Settings(const char* reportMode = "ReportMode=0\n") const {
+        return "KKAddress=127.0.0.1\nKKPort=" + QByteArray::number(peer_.serverPort()) + "\n" +
+               reportMode + "POS=00000001\n";
+    }
+    Form1& OpenWindow() { return ui_.Open(env_, Settings()); }
+
+    void CtrlTab() const { QTest::keyClick(ui_.KeyTarget(), Qt::Key_Tab, Qt::ControlModifier); }
+    QStringList VisibleFrames() const {
+        QStringList visible;
+        for (const char* frame : kFrames) {
+            if (ui_.Find<QGroupBox>(frame)->isVisible()) {
+                visible.append(QString::fromLatin1(frame));
+            }
+        }
+        return visible;
+    }
+
+    test::TempProgramEnvironment env_;
+    QTcpServer peer_;
+    std::vector<QTcpSocket*> connections_;
+    test::MainWindowDriver ui_;
+};
+
+TEST_F(MainWindow, ReportOnlyModeIsTheDefaultAndOffersNoOperation) {
+    Form1& form = ui_.Open(env_, Settings(""));
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("Mereval - POS:00000001"));
+    EXPECT_TRUE(ui_.Find<QLabel>("Label5")->isVisible());
+    EXPECT_EQ(ui_.Find<QLabel>("Label5")->text(), QStringLiteral("Terminal pole aktiivne."));
+    EXPECT_FALSE(ui_.Tabs()->isVisible());
+    EXPECT_EQ(VisibleFrames(), QStringList());
+    EXPECT_FALSE(ui_.Button("Command1")->isVisible());
+    EXPECT_TRUE(ui_.Button("Command2")->isVisible());
+    EXPECT_FALSE(ui_.Button("Command2")->isEnabled());
+
+    // Neither Ctrl+Tab, nor Enter, nor a swipe does anything.
+    CtrlTab();
+    QTest::keyClick(ui_.KeyTarget(), Qt::Key_Return);
+    ui_.Keys(ui_.KeyTarget(), kTrack, 2);
+    EXPECT_TRUE(ui_.Find<QTimer>("Timer3")->isActive());  // the window saw the swipe
+    ASSERT_TRUE(ui_.WaitBurstEnd());
+    EXPECT_EQ(ui_.Tabs()->currentIndex(), 0);
+    EXPECT_EQ(VisibleFrames(), QStringList());
+    EXPECT_FALSE(ui_.Running());
+    EXPECT_EQ(form.Boxes().Count(), 0);
+    QTest::mouseClick(ui_.Field("Text10"), Qt::LeftButton);
+    EXPECT_EQ(QApplication::focusWidget(), ui_.Field("Text10"));
+
+    // The settings dialog switching the mode off shows the selected tab again.
+    form.Settings().fReportMode = false;
+    form.ApplyProgramMode();
+    EXPECT_FALSE(ui_.Find<QLabel>("Label5")->isVisible());
+    EXPECT_TRUE(ui_.Tabs()->isVisible());
+    EXPECT_EQ(VisibleFrames(), QStringList{QStringLiteral("Frame1")});
+    EXPECT_TRUE(ui_.Button("Command1")->isVisible());
+}
+
+// ---------------------------------------------------------------------------
+// Field checks of the OK button
+
+struct FieldCase {
+    const char* name;
+    int tab;
+    std::vector<std::pair<const char*, const char*>> fields;
+    QString refusal;  // empty: the operation starts
+};
+
+void PrintTo(const FieldCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class MainWindowFieldCheck : public MainWindow, public ::testing::WithParamInterface<FieldCase> {};
+
+TEST_P(MainWindowFieldCheck, RefusesWithTheTabsMessageOrStarts) {
+    const FieldCase& c = GetParam();
+    Form1& form = OpenWindow();
+    ui_.ClickTab(c.tab);
+    for (const auto& [name, text] : c.fields) {
+        ui_.Field(name)->setText(QString::fromUtf8(text));
+    }
+    ui_.Field("Text1")->setText(QStringLiteral("4761"));
+    form.ShowStatusLine(QStringLiteral("Eelmine tekst"));
+    const QStringList before = ui_.EntryTexts();
+    ui_.PressOk();
+
+    EXPECT_EQ(ui_.Field("Text10")->text(), QString());
+    if (c.refusal.isEmpty()) {
+        EXPECT_TRUE(ui_.Running());
+        EXPECT_EQ(form.Boxes().Count(), 0);
+        return;
+    }
+    EXPECT_FALSE(ui_.Running());
+    ASSERT_EQ(form.Boxes().Count(), 1);
+    EXPECT_EQ(ui_.BoxText(), c.refusal);
+    EXPECT_FALSE(form.isEnabled());
+    // Only the amount check empties the card number field, on every tab.
+    QStringList expected = before;
+    if (c.refusal == kInvalidAmount) {
+        expected[0].clear();
+    }
+    EXPECT_EQ(ui_.EntryTexts(), expected);
+    ui_.ClickBoxButton(QStringLiteral("OK"));
+    EXPECT_EQ(form.Boxes().Count(), 0);
+    EXPECT_TRUE(form.isEnabled());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tabs, MainWindowFieldCheck,
+    ::testing::ValuesIn(std::vector<FieldCase>{
+        {"CardPaymentEmptyAmount", 1, {{"Text2", ""}}, kInvalidAmount},
+        {"CardPaymentAmountWithBlanks", 1, {{"Text2", " 12,34 "}}, {}},
+        {"ReservationLetters", 4, {{"Text2", "12a"}}, kInvalidAmount},
+        {"CancellationSixDigits", 2, {{"Text3", "123456"}}, {}},
+        {"CancellationSevenDigits", 2, {{"Text3", "1234567"}}, kInvalidReceipt},
+        {"CancellationEmpty", 2, {{"Text3", ""}}, kInvalidReceipt},
+        {"CancellationNotNumeric", 2, {{"Text3", "12a"}}, kInvalidReceipt},
+        {"TipSevenCharacters", 3, {{"Text8", "000001 "}, {"Text9", "1.00"}}, kInvalidReceipt},
+        // The first refusal ends the checks: the amount is not looked at.
+        {"TipBothEmpty", 3, {{"Text8", ""}, {"Text9", ""}}, kInvalidReceipt},
+        {"TipEmptyAmount", 3, {{"Text8", "12"}, {"Text9", ""}}, kInvalidAmount},
+        {"TipDecimalReceipt", 3, {{"Text8", "1,5"}, {"Text9", "1.00"}}, {}},
+        // Tab 5 reads its receipt number with the amount reader.
+        {"CompletionDecimalReceipt", 5, {{"Text4", "1,5"}, {"Text7", "1.00"}}, kInvalidReceipt},
+        {"CompletionAmountAsReceipt", 5, {{"Text4", "12.50"}, {"Text7", "1.00"}}, {}},
+        {"CompletionBadAmount", 5, {{"Text4", "12"}, {"Text7", "1.234"}}, kInvalidAmount},
+    }),
+    [](const ::testing::TestParamInfo<FieldCase>& info) { return info.param.name; });
+
+TEST_F(MainWindow, CompletionReceiptFieldTakesSixCharactersAtMost) {
+    OpenWindow();
+    ui_.ClickTab(5);
+    ui_.Type("Text4", QStringLiteral("1234567"), 100);
+    EXPECT_EQ(ui_.Field("Text4")->text(), QStringLiteral("123456"));
+}
+
+// ---------------------------------------------------------------------------
+// Tabs and focus
+
+TEST_F(MainWindow, TabChangesEmptyTheFieldsExceptAReclickOfTheSelectedTab) {
+    Form1& form = OpenWindow();
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("Mereval - POS:00000001"));
+    EXPECT_EQ(VisibleFrames(), QStringList{QStringLiteral("Frame1")});
+    EXPECT_FALSE(ui_.Find<QLabel>("Label5")->isVisible());
+    EXPECT_EQ(QApplication::focusWidget(), ui_.Field("Text2"));
+
+    ui_.Field("Text2")->setText(QStringLiteral("5.00"));
+    ui_.ClickTab(1);  // the first click after start-up empties even the selected tab
+    EXPECT_EQ(ui_.Field("Text2")->text(), QString());
+    ui_.Field("Text2")->setText(QStringLiteral("5.00"));
+    ui_.Field("Text1")->setText(QStringLiteral("4761"));
+    ui_.ClickTab(1);
+    EXPECT_EQ(ui_.Field("Text2")->text(), QStringLiteral("5.00"));
+    EXPECT_EQ(ui_.Field("Text1")->text(), QStringLiteral("4761"));
+
+    const struct {
+        int tab;
+        const char* frame;
+        QString caption;
+    } visits[] = {{4, "Frame1", QStringLiteral(" Broneering ")},
+                  {2, "Frame2", QStringLiteral(u" Tühistamine ")},
+                  {3, "Frame3", QStringLiteral(" Jootraha ")},
+                  {5, "Frame5", QStringLiteral(u" Broneeringu lõpetamine ")},
+                  {1, "Frame1", QStringLiteral(" Kaardimakse ")}};
+    for (const auto& visit : visits) {
+        for (const char* name : test::MainWindowDriver::kEntryFields) {
+            ui_.Field(name)->setText(QStringLiteral("7"));
+        }
+        ui_.ClickTab(visit.tab);
+        EXPECT_EQ(ui_.EntryTexts(), QStringList(7)) << "tab " << visit.tab;
+        EXPECT_EQ(VisibleFrames(), QStringList{QString::fromLatin1(visit.frame)});
+        EXPECT_EQ(ui_.Find<QGroupBox>(visit.frame)->title(), visit.caption);
+    }
+}
+
+TEST_F(MainWindow, CtrlTabCyclesTheTabsAndFocusesTheirFirstField) {
+    OpenWindow();
+    const struct {
+        int index;
+        const char* field;
+    } steps[] = {{1, "Text3"}, {2, "Text8"}, {3, "Text2"}, {4, "Text4"}, {0, "Text2"}};
+    for (const auto& step : steps) {
+        CtrlTab();
+        EXPECT_EQ(ui_.Tabs()->currentIndex(), step.index);
+        EXPECT_EQ(QApplication::focusWidget(), ui_.Field(step.field)) << step.field;
+    }
+}
+
+TEST_F(MainWindow, FocusNeverRestsOnTheStatusLineOrTheTabStripWhileIdle) {
+    OpenWindow();
+    ui_.ClickTab(3);
+    QTest::mouseClick(ui_.Field("Text10"), Qt::LeftButton);
+    EXPECT_EQ(QApplication::focusWidget(), ui_.Field("Text8"));
+    // Tab from OK passes the disabled Loobu and wraps to the tab strip.
+    ui_.Button("Command1")->setFocus();
+    QTest::keyClick(ui_.Button("Command1"), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), ui_.Field("Text8"));
+
+    ui_.ClickTab(1);
+    ui_.Type("Text2", QStringLiteral("1.00"), 0);
+    QTest::keyClick(ui_.Field("Text2"), Qt::Key_Return);
+    ASSERT_TRUE(ui_.Running());
+    QTest::mouseClick(ui_.Field("Text10"), Qt::LeftButton);
+    EXPECT_EQ(QApplication::focusWidget(), ui_.Button("Command2"));
+}
+
+// ---------------------------------------------------------------------------
+// Card swipes in the keyboard stream
+
+TEST_F(MainWindow, SwipeIntoTheAmountFieldStartsThePaymentWithTheTypedAmount) {
+    Form1& form = OpenWindow();
+    ui_.Type("Text2", QStringLiteral("5.00"), 0);  // four keys, however fast, are typing
+    ASSERT_FALSE(ui_.Running());
+    ui_.Keys(ui_.Field("Text2"), kTrack, 2);  // 37 keys in 72 ms
+    EXPECT_EQ(ui_.Field("Text2")->text(), QStringLiteral("5.00") + kTrack);
+    ASSERT_TRUE(ui_.WaitBurstEnd());
+    EXPECT_EQ(ui_.Field("Text2")->text(), QStringLiteral("5.00"));
+    EXPECT_EQ(ui_.Field("Text1")->text(), kTrack);
+    EXPECT_TRUE(ui_.Running());
+    EXPECT_EQ(form.Boxes().Count(), 0);
+}
+
+TEST_F(MainWindow, SwipeWhileOkHasTheFocusCountsEachKeyOnce) {
+    OpenWindow();
+    ui_.Type("Text2", QStringLiteral("5.00"), 0);
+    ui_.Button("Command1")->setFocus();  // the button leaves the keys to its window
+    ui_.Keys(ui_.Button("Command1"), kTrack, 2);
+    ASSERT_TRUE(ui_.WaitBurstEnd());
+    EXPECT_EQ(ui_.Field("Text1")->text(), kTrack);
+    EXPECT_TRUE(ui_.Running());
+}
+
+TEST_F(MainWindow, AmountKeptFromTypingIsForgottenOnATabChange) {
+    Form1& form = OpenWindow();
+    ui_.Type("Text2", QStringLiteral("5.00"), 0);
+    ui_.ClickTab(4);
+    ui_.Type("Text2", kTrack, 2);
+    EXPECT_EQ(ui_.Field("Text2")->text(), QString());
+    EXPECT_EQ(ui_.BoxText(), kInvalidAmount);
+    EXPECT_EQ(ui_.Field("Text1")->text(), QString());
+    EXPECT_FALSE(ui_.Running());
+    ui_.ClickBoxButton(QStringLiteral("OK"));
+    EXPECT_TRUE(form.isEnabled());
+}
+
+TEST_F(MainWindow, SwipeIntoTheCardNumberFieldChecksTheAmount) {
+    OpenWindow();
+    ui_.ClickTab(4);
+    ui_.Type("Text2", QStringLiteral("12a"), 100);
+    ui_.Type("Text1", kTrack, 1);
+    EXPECT_FALSE(ui_.Running());
+    EXPECT_EQ(ui_.BoxText(), kInvalidAmount);
+    EXPECT_EQ(ui_.Field("Text1")->text(), QString());
+    EXPECT_EQ(ui_.Field("Text2")->text(), QStringLiteral("12a"));
+    ui_.ClickBoxButton(QStringLiteral("OK"));
+
+    ui_.Type("Text2", QStringLiteral("12"), 100);
+    ui_.Field("Text1")->setText(QStringLiteral("4761"));
+    ui_.Type("Text1", kTrack, 1);  // replaces the text that the focus selected
+    EXPECT_TRUE(ui_.Running());
+    EXPECT_EQ(ui_.Field("Text1")->text(), kTrack);
+    EXPECT_EQ(ui_.Field("Text2")->text(), QStringLiteral("12"));
+}
+
+// On tab 2 a swipe is taken out of the receipt field and starts nothing; what
+// stays in the field tells how each burst was judged.
+struct BurstCase {
+    const char* name;
+    int count;
+    quint64 gapMs;
+    bool swipe;
+};
+
+void PrintTo(const BurstCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class MainWindowBurst : public MainWindow, public ::testing::WithParamInterface<BurstCase> {};
+
+TEST_P(MainWindowBurst, IsASwipeFromFiveKeysAtTwentyMsEachCountingThePause) {
+    const BurstCase& c = GetParam();
+    Form1& form = OpenWindow();
+    ui_.ClickTab(2);
+    ui_.Type("Text3", QStringLiteral("12"), 100);
+    const QString burst = QStringLiteral("9876543210").repeated(4).left(c.count);
+    ui_.Type("Text3", burst, c.gapMs);
+    EXPECT_EQ(ui_.Field("Text3")->text(),
+              c.swipe ? QStringLiteral("12") : QStringLiteral("12") + burst);
+    EXPECT_EQ(ui_.Field("Text1")->text(), QString());
+    EXPECT_FALSE(ui_.Running());
+    EXPECT_EQ(form.Boxes().Count(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bursts, MainWindowBurst,
+    ::testing::Values(BurstCase{"FourAtOnce", 4, 0, false}, BurstCase{"FiveAtOnce", 5, 0, true},
+                      // 5 gaps + the 55 ms pause: 120 ms is just 20 per key, 125 is over.
+                      BurstCase{"SixAt13Ms", 6, 13, true}, BurstCase{"SixAt14Ms", 6, 14, false},
+                      BurstCase{"ThirtySevenIn72Ms", 37, 2, true},
+                      BurstCase{"TenAt100Ms", 10, 100, false}),
+    [](const ::testing::TestParamInfo<BurstCase>& info) { return info.param.name; });
+
+TEST_F(MainWindow, OkWhileABurstArrivesOnlyEmptiesTheStatusLine) {
+    Form1& form = OpenWindow();
+    form.ShowStatusLine(QStringLiteral("Eelmine tekst"));
+    ui_.Keys(ui_.Focus("Text2"), QStringLiteral("5.00"), 0);
+    ASSERT_TRUE(ui_.Find<QTimer>("Timer3")->isActive());
+    ui_.PressOk();
+    EXPECT_EQ(ui_.Field("Text10")->text(), QString());
+    ASSERT_TRUE(ui_.WaitBurstEnd());
+    EXPECT_FALSE(ui_.Running());
+    EXPECT_EQ(form.Boxes().Count(), 0);
+
+    // A reader's closing Enter: the swipe's own end starts the payment, once.
+    ui_.Keys(ui_.Focus("Text2"), kTrack, 1);
+    QTest::keyClick(ui_.Field("Text2"), Qt::Key_Return);
+    EXPECT_FALSE(ui_.Running());
+    ASSERT_TRUE(ui_.WaitBurstEnd());
+    EXPECT_TRUE(ui_.Running());
+    EXPECT_EQ(form.Settings().session, 1);
+}
+
+// ---------------------------------------------------------------------------
+// Boxes and the two states of the window
+
+TEST_F(MainWindow, ErrorBoxDisablesTheWindowAndStaysInFront) {
+    Form1& form = OpenWindow();
+    ui_.PressOk();
+    Form2* box = ui_.TopBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_FALSE(form.isEnabled());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(box));
+
+    // The cashier clicks the main window: the box comes back to the front.
+    QSignalSpy focusWindows(qApp, &QGuiApplication::focusWindowChanged);
+    form.activateWindow();
+    const auto backInFront = [&] {
+        bool mainWindowActive = false;
+        for (const QList<QVariant>& change : focusWindows) {
+            QWindow* window = change.at(0).value<QWindow*>();
+            mainWindowActive = mainWindowActive || window == form.windowHandle();
+            if (mainWindowActive && window == box->windowHandle()) {
+                return true;
+            }
+        }
+        return false;
+    };
+    EXPECT_TRUE(QTest::qWaitFor(backInFront));
+
+    ui_.ClickBoxButton(QStringLiteral("OK"));
+    EXPECT_TRUE(form.isEnabled());
+    // Activated again, the window puts the focus into the tab's first field.
+    EXPECT_EQ(QApplication::focusWidget(), ui_.Field("Text2"));
+}
+
+TEST_F(MainWindow, RunningOperationLocksTheWindowUntilItEnds) {
+    Form1& form = OpenWindow();
+    const auto expectIdle = [this](bool idle) {
+        EXPECT_EQ(ui_.Button("Command1")->isEnabled(), idle);
+        EXPECT_EQ(ui_.Button("Command2")->isEnabled(), !idle);
+        EXPECT_EQ(ui_.Tabs()->isEnabled(), idle);
+        for (const char* name : kFrames) {
+            EXPECT_EQ(ui_.Find<QWidget>(name)->isEnabled(), idle) << name;
+        }
+        for (const char* name : test::MainWindowDriver::kEntryFields) {
+            EXPECT_EQ(ui_.Field(name)->isEnabled(), idle) << name;
+        }
+    };
+    expectIdle(true);
+    form.ShowStatusLine(QStringLiteral("Eelmine tekst"));
+    ui_.Type("Text2", QStringLiteral("1.00"), 0);
+    QTest::keyClick(ui_.Field("Text2"), Qt::Key_Enter, Qt::KeypadModifier);
+    ASSERT_TRUE(ui_.Running());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !connections_.empty(); }));
+    expectIdle(false);
+    EXPECT_EQ(ui_.Field("Text10")->text(), QString());
+    EXPECT_EQ(ui_.Find<QStatusBar>("StatusBar1")->currentMessage(),
+              QStringLiteral("Session: 000001"));
+
+    // No tab change by mouse or by Ctrl+Tab.
+    ui_.ClickTab(3);
+    CtrlTab();
+    EXPECT_EQ(ui_.Tabs()->currentIndex(), 0);
+    EXPECT_EQ(ui_.Field("Text2")->text(), QStringLiteral("1.00"));
+
+    // Loobu, by click or by Esc, asks to abort; the operation goes on.
+    QTcpSocket* peer = connections_.front();
+    QByteArray received;
+    QObject::connect(peer, &QTcpSocket::readyRead, [&] { received += peer->readAll(); });
+    received += peer->readAll();
+    QTest::mouseClick(ui_.Button("Command2"), Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return received.count("0005") == 1; }));
+    QTest::keyClick(ui_.KeyTarget(), Qt::Key_Escape);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return received.count("0005") == 2; }));
+    EXPECT_TRUE(ui_.Running());
+
+    // The payment system hangs up: an error box over the idle window.
+    peer->disconnectFromHost();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.Boxes().Count() == 1; }));
+    EXPECT_EQ(ui_.BoxText(), QStringLiteral(u"Ühendus maksesüsteemiga katkes. (Socket closed)"));
+    EXPECT_FALSE(ui_.Running());
+    ui_.ClickBoxButton(QStringLiteral("OK"));
+    expectIdle(true);
+    EXPECT_EQ(ui_.Field("Text1")->text(), QString());
+    EXPECT_EQ(ui_.Field("Text2")->text(), QStringLiteral("1.00"));
+    CtrlTab();
+    EXPECT_EQ(ui_.Tabs()->currentIndex(), 1);
+}
+
+}  // namespace
+}  // namespace mereval::ui

@@ -1,0 +1,154 @@
+#pragma once
+
+#include "session/payment_session.h"
+#include "support/temp_environment.h"
+#include "ui/form1.h"
+#include "ui/form2.h"
+#include "ui/key_clock.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace mereval::test {
+
+// Drives the real main window as a cashier does. Keys carry stamps chosen by
+// the test, so the gaps that the burst detection sees are exact however busy
+// the machine is: they lie some seconds in the past on the window's clock
+// (it ignores a stamp after now), and each typing starts well after the
+// pause that ended the one before.
+class MainWindowDriver {
+public:
+    MainWindowDriver() : nextStamp_(ui::MonotonicMs() - 30'000) {}
+
+    // The window reads its settings at start-up, so they are written first.
+    ui::Form1& Open(const TempProgramEnvironment& env, const QByteArray& settings,
+                    session::SessionTimeouts timeouts = {}) {
+        QFile file(env.SettingsPath());
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(settings);
+        file.close();
+        form_ = std::make_unique<ui::Form1>(timeouts);
+        form_->show();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+        QCoreApplication::processEvents();
+        return *form_;
+    }
+    ui::Form1& Window() const { return *form_; }
+    void Close() { form_.reset(); }
+
+    template <typename T>
+    T* Find(const char* name) const {
+        T* control = form_->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(control, nullptr) << name;
+        return control;
+    }
+    QLineEdit* Field(const char* name) const { return Find<QLineEdit>(name); }
+    QPushButton* Button(const char* name) const { return Find<QPushButton>(name); }
+    QTabBar* Tabs() const { return Find<QTabBar>("TabStrip1"); }
+    bool Running() const { return form_->Session().IsRunning(); }
+
+    void ClickTab(int tab) const {
+        QTest::mouseClick(Tabs(), Qt::LeftButton, {}, Tabs()->tabRect(tab - 1).center());
+    }
+    void PressOk() const { QTest::mouseClick(Button("Command1"), Qt::LeftButton); }
+    // Where the window system delivers a key: the control with the focus, or
+    // the window when none has it.
+    QWidget* KeyTarget() const {
+        QWidget* focus = QApplication::focusWidget();
+        return focus != nullptr ? focus : form_.get();
+    }
+
+    // A field selects its text when it gets the focus, on a queued call that
+    // runs before any key that the cashier could type next.
+    QLineEdit* Focus(const char* name) const {
+        QLineEdit* field = Field(name);
+        field->setFocus();
+        QCoreApplication::processEvents();
+        return field;
+    }
+    // Sends each character as a key press, gapMs after the one before.
+    void Keys(QWidget* target, const QString& text, quint64 gapMs) {
+        for (const QChar character : text) {
+            EXPECT_LT(nextStamp_, ui::MonotonicMs()) << "stamps ran into the present";
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(character));
+            press.setTimestamp(nextStamp_);
+            QApplication::sendEvent(target, &press);
+            nextStamp_ += gapMs;
+        }
+        nextStamp_ += 1000;
+    }
+    bool WaitBurstEnd() const {
+        return QTest::qWaitFor([this] { return !Find<QTimer>("Timer3")->isActive(); });
+    }
+    // Types into the field and lets the burst end.
+    void Type(const char* name, const QString& text, quint64 gapMs) {
+        Keys(Focus(name), text, gapMs);
+        EXPECT_TRUE(WaitBurstEnd());
+    }
+
+    ui::Form2* TopBox() const { return form_->Boxes().Top(); }
+    QString BoxText(const char* label = "Label1") const {
+        return TopBox() ? TopBox()->findChild<QLabel*>(QString::fromLatin1(label))->text()
+                        : QString();
+    }
+    QStringList BoxButtons() const {
+        QStringList captions;
+        for (const char* name : {"Command1", "Command2", "Command3"}) {
+            auto* button = TopBox()->findChild<QPushButton*>(QString::fromLatin1(name));
+            if (button->isVisible()) {
+                captions.append(button->text());
+            }
+        }
+        return captions;
+    }
+    void ClickBoxButton(const QString& caption) const {
+        if (TopBox() != nullptr) {
+            for (auto* button : TopBox()->findChildren<QPushButton*>()) {
+                if (button->isVisible() && button->text() == caption) {
+                    QTest::mouseClick(button, Qt::LeftButton);
+                    ReturnFromBoxes();
+                    return;
+                }
+            }
+        }
+        ADD_FAILURE() << "no box button " << caption.toStdString();
+    }
+
+    // A window manager activates the main window when its last box closes;
+    // the headless platform leaves that to the test.
+    void ReturnFromBoxes() const {
+        if (TopBox() == nullptr && form_->isEnabled()) {
+            form_->activateWindow();
+            EXPECT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+            QCoreApplication::processEvents();
+        }
+    }
+
+    // Text1, Text2, Text3, Text4, Text7, Text8, Text9.
+    QStringList EntryTexts() const {
+        QStringList texts;
+        for (const char* name : kEntryFields) {
+            texts.append(Field(name)->text());
+        }
+        return texts;
+    }
+    static constexpr const char* kEntryFields[] = {"Text1", "Text2", "Text3", "Text4",
+                                                   "Text7", "Text8", "Text9"};
+
+private:
+    quint64 nextStamp_;
+    std::unique_ptr<ui::Form1> form_;
+};
+
+}  // namespace mereval::test
