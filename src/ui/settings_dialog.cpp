@@ -1,0 +1,206 @@
+#include "ui/settings_dialog.h"
+
+#include "common/int32_text.h"
+#include "ui/twips.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <algorithm>
+#include <utility>
+
+namespace mereval::ui {
+namespace {
+
+constexpr int kPOSMaxLength = 8;
+constexpr int kAddressMaxLength = 15;
+constexpr int kPortMaxLength = 5;
+
+// Blanks that keep the frame's own caption out of sight under the check box.
+constexpr int kPrinterFrameCaptionBlanks = 21;
+
+template <typename Control>
+Control* Named(Control* control, const char* name, const QRect& geometry) {
+    control->setObjectName(QString::fromLatin1(name));
+    control->setGeometry(geometry);
+    return control;
+}
+
+// The limits hold for typing only: a longer value from the store is shown
+// and kept whole, not cut short by merely confirming the dialog.
+void ShowFieldText(QLineEdit* field, const QString& text, int maxLength) {
+    field->setMaxLength(std::max<int>(maxLength, int(text.size())));
+    field->setText(text);
+}
+
+}  // namespace
+
+SettingsDialog::SettingsDialog(common::ProgramSettings& settings,
+                               std::function<QStringList()> printerNames,
+                               std::function<void()> applyProgramMode, QWidget* mainWindow)
+    : QDialog(mainWindow),
+      settings_(settings),
+      printerNames_(std::move(printerNames)),
+      applyProgramMode_(std::move(applyProgramMode)),
+      mainWindow_(mainWindow) {
+    setObjectName(QStringLiteral("Settings"));
+    setWindowTitle(QStringLiteral("Seaded"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setModal(false);
+    BuildControls();
+}
+
+void SettingsDialog::BuildControls() {
+    QFont windowFont(QStringLiteral("Arial"));
+    windowFont.setStyleHint(QFont::SansSerif);
+    windowFont.setPointSizeF(8.25);
+    setFont(windowFont);
+    setFixedSize(Twips(3975), Twips(3780));
+
+    Label1 =
+        Named(new QLabel(QStringLiteral("Kassa:"), this), "Label1", TwipsRect(120, 180, 855, 255));
+    Text1 = Named(new QLineEdit(this), "Text1", TwipsRect(1080, 120, 1215, 285));
+    Text1->setMaxLength(kPOSMaxLength);
+
+    Frame1 = Named(new QGroupBox(QStringLiteral(" KK seaded "), this), "Frame1",
+                   TwipsRect(120, 540, 3735, 1035));
+    Label2 = Named(new QLabel(QStringLiteral("Aadress:"), Frame1), "Label2",
+                   TwipsRect(120, 330, 855, 255));
+    Text2 = Named(new QLineEdit(Frame1), "Text2", TwipsRect(960, 270, 2655, 285));
+    Text2->setMaxLength(kAddressMaxLength);
+    Label3 =
+        Named(new QLabel(QStringLiteral("Port:"), Frame1), "Label3", TwipsRect(120, 690, 855, 255));
+    Text3 = Named(new QLineEdit(Frame1), "Text3", TwipsRect(960, 630, 855, 285));
+    Text3->setMaxLength(kPortMaxLength);
+
+    Frame2 = Named(new QGroupBox(QString(kPrinterFrameCaptionBlanks, u' '), this), "Frame2",
+                   TwipsRect(120, 1680, 3735, 1035));
+    Label4 = Named(new QLabel(QStringLiteral("Printer:"), Frame2), "Label4",
+                   TwipsRect(120, 330, 855, 255));
+    Combo1 = Named(new QComboBox(Frame2), "Combo1", TwipsRect(960, 270, 2655, 315));
+    Combo1->setEditable(true);
+    // A typed name is taken as it is; it never joins the installed ones.
+    Combo1->setInsertPolicy(QComboBox::NoInsert);
+    Check2 = Named(new QCheckBox(QStringLiteral("RAW printer"), Frame2), "Check2",
+                   TwipsRect(960, 690, 2000, 255));
+    // Made after the frame, so that it lies on top of the frame's edge; not a
+    // child of it, so that it stays usable while the frame is disabled.
+    Check1 = Named(new QCheckBox(QStringLiteral("Kviitung"), this), "Check1",
+                   TwipsRect(240, 1680, 1000, 225));
+    Check1->setAutoFillBackground(true);
+    Check1->resize(Check1->sizeHint().width(), Check1->height());
+
+    Check3 = Named(new QCheckBox(QStringLiteral("Aruanne reziim"), this), "Check3",
+                   TwipsRect(120, 2880, 2000, 255));
+    Command1 = Named(new QPushButton(QStringLiteral("OK"), this), "Command1",
+                     TwipsRect(1440, 3300, 1095, 375));
+    Command1->setDefault(true);
+    Command2 = Named(new QPushButton(QStringLiteral("Loobu"), this), "Command2",
+                     TwipsRect(2760, 3300, 1095, 375));
+
+    QWidget* const focusOrder[] = {Text1,  Text2,    Text3,    Check1, Combo1,
+                                   Check2, Command1, Command2, Check3};
+    for (std::size_t i = 1; i < std::size(focusOrder); ++i) {
+        setTabOrder(focusOrder[i - 1], focusOrder[i]);
+    }
+    for (QLineEdit* field : {Text1, Text2, Text3}) {
+        field->installEventFilter(this);
+    }
+
+    connect(Check1, &QCheckBox::toggled, this, &SettingsDialog::EnablePrinterControls);
+    connect(Command1, &QPushButton::clicked, this, &SettingsDialog::Confirm);
+    connect(Command2, &QPushButton::clicked, this, &SettingsDialog::reject);
+}
+
+void SettingsDialog::ShowData() {
+    ShowFieldText(Text1, settings_.fPOSID, kPOSMaxLength);
+    ShowFieldText(Text2, settings_.fAddress, kAddressMaxLength);
+    ShowFieldText(Text3, QString::number(settings_.fPort), kPortMaxLength);
+    Combo1->clear();
+    Combo1->addItems(printerNames_());
+    Combo1->setEditText(settings_.fPrinter);
+    Check2->setChecked(settings_.fRAW);
+    Check1->setChecked(settings_.fDoPrint);
+    Check3->setChecked(settings_.fReportMode);
+    EnablePrinterControls(Check1->isChecked());
+
+    if (mainWindow_) {
+        mainWindow_->setEnabled(false);
+    }
+    // Disabling the main window disables its child windows, this one among
+    // them; a window alone may be enabled again under a disabled parent.
+    setEnabled(true);
+    show();
+    raise();
+    activateWindow();
+}
+
+void SettingsDialog::BringToFront() {
+    if (!isVisible() || isActiveWindow()) {
+        return;
+    }
+    raise();
+    activateWindow();
+}
+
+void SettingsDialog::EnablePrinterControls(bool enabled) {
+    // The RAW box follows the frame, so switching receipts on offers it too.
+    for (QWidget* control : {static_cast<QWidget*>(Frame2), static_cast<QWidget*>(Label4),
+                             static_cast<QWidget*>(Combo1), static_cast<QWidget*>(Check2)}) {
+        control->setEnabled(enabled);
+    }
+}
+
+void SettingsDialog::Confirm() {
+    settings_.fPOSID = Text1->text();
+    settings_.fAddress = Text2->text();
+    settings_.fPrinter = Combo1->currentText();
+    settings_.fDoPrint = Check1->isChecked();
+    settings_.fReportMode = Check3->isChecked();
+    settings_.fRAW = Check2->isChecked();
+    // Anything but a 32-bit number leaves the port as it was, without a word.
+    common::ParseInt32Text(Text3->text(), &settings_.fPort);
+    common::StoreDialogSettings(settings_);
+
+    ReturnToMainWindow();
+    if (applyProgramMode_) {
+        applyProgramMode_();
+    }
+}
+
+void SettingsDialog::reject() {
+    ReturnToMainWindow();
+}
+
+void SettingsDialog::ReturnToMainWindow() {
+    hide();
+    if (mainWindow_) {
+        mainWindow_->setEnabled(true);
+        mainWindow_->activateWindow();
+    }
+}
+
+void SettingsDialog::closeEvent(QCloseEvent* event) {
+    // The close box leaves like Loobu; the next ShowData fills it anew.
+    ReturnToMainWindow();
+    event->accept();
+}
+
+bool SettingsDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusIn) {
+        if (auto* field = qobject_cast<QLineEdit*>(watched)) {
+            // Queued: a mouse press that brought the focus would clear an
+            // immediate selection.
+            QMetaObject::invokeMethod(field, &QLineEdit::selectAll, Qt::QueuedConnection);
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+}  // namespace mereval::ui
