@@ -1,10 +1,15 @@
 #include "ui/form1.h"
 
 #include "common/value_helpers.h"
+#include "platform/spooler.h"
+#include "printing/qt_text_print_document.h"
 #include "session/conversions.h"
 #include "ui/card_reader_keys.h"
+#include "ui/form3.h"
+#include "ui/form4.h"
 #include "ui/key_clock.h"
 #include "ui/logo.h"
+#include "ui/settings_dialog.h"
 #include "ui/track_normalizer.h"
 #include "ui/twips.h"
 
@@ -14,6 +19,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTabBar>
@@ -66,6 +72,14 @@ Form1::Form1(session::SessionTimeouts timeouts, QWidget* parent)
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
     BuildControls();
+    BuildMenu();
+
+    report_ = std::make_unique<report::TransactionReport>(*session_, *this, documentOpener_);
+    receiptPrinter_ = std::make_unique<printing::ReceiptPrinter>(
+        settings_, platform::SystemSpooler(), std::make_unique<printing::QtTextPrintDocument>(),
+        [this](quint8 boxType, const QString& text, qint32 buttons) {
+            OpenBox(boxType, text, buttons);
+        });
 
     Timer2.setObjectName(QStringLiteral("Timer2"));
     Timer2.setInterval(kTimer2Ms);
@@ -209,6 +223,50 @@ void Form1::BuildControls() {
     qApp->installEventFilter(this);
 }
 
+void Form1::BuildMenu() {
+    Menu = menuBar()->addMenu(QStringLiteral(u"&Menüü"));
+    Menu->setObjectName(QStringLiteral("Menu"));
+    const auto addItem = [this](const char* name, const QString& caption,
+                                const QKeySequence& keys) {
+        QAction* item = Menu->addAction(caption);
+        item->setObjectName(QLatin1String(name));
+        item->setShortcut(keys);
+        return item;
+    };
+    Report = addItem("Report", QStringLiteral("&Aruanne..."), QKeySequence(Qt::CTRL | Qt::Key_R));
+    PosCommand = addItem("PosCommand", QStringLiteral("Eri&toimingud..."),
+                         QKeySequence(Qt::CTRL | Qt::Key_T));
+    SettingsM =
+        addItem("SettingsM", QStringLiteral("&Seaded..."), QKeySequence(Qt::CTRL | Qt::Key_S));
+    Quit = addItem("Quit", QStringLiteral(u"&Lõpeta"), QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+    form3_ = new Form3(this);
+    connect(form3_, &Form3::reportRequested, this, &Form1::PrepareReport);
+    form4_ = new Form4([this](quint8 commandId) { PreparePOSCommand(commandId); }, this);
+    settingsDialog_ = new SettingsDialog(
+        settings_, &platform::InstalledPrinterNames, [this] { ApplyProgramMode(); }, this);
+
+    const auto showDialog = [](QWidget* dialog) {
+        dialog->show();
+        dialog->raise();
+        dialog->activateWindow();
+    };
+    connect(Report, &QAction::triggered, this, [this, showDialog] { showDialog(form3_); });
+    connect(PosCommand, &QAction::triggered, this, [this, showDialog] { showDialog(form4_); });
+    connect(SettingsM, &QAction::triggered, this, [this] { settingsDialog_->ShowData(); });
+    connect(Quit, &QAction::triggered, this, &QWidget::close);
+}
+
+void Form1::PreparePOSCommand(quint8 commandId) {
+    session_->PreparePOSCommand(commandId);
+}
+
+bool Form1::PrepareReport(const QDate& reportFrom, const QDate& reportTo, qint16 reportGroup,
+                          quint8 reportOnlyApproved) {
+    return report_->PrepareReport(reportFrom, reportTo, reportGroup, reportOnlyApproved,
+                                  Timer3.isActive());
+}
+
 void Form1::Startup() {
     burst_.Reset();
     boxes_.ReleaseBoxes();
@@ -226,6 +284,7 @@ void Form1::ApplyProgramMode() {
     Label5->setVisible(settings_.fReportMode);
     TabStrip1->setVisible(!settings_.fReportMode);
     Command1->setVisible(!settings_.fReportMode);
+    PosCommand->setEnabled(!settings_.fReportMode);
     ShowOperationFrame();
 }
 
@@ -307,6 +366,7 @@ void Form1::RefuseEntry(const QString& text, bool amount) {
 }
 
 void Form1::ValidateAndStart() {
+    form3_->hide();
     Text10->clear();
     if (Timer3.isActive()) {
         return;  // a burst is still arriving; its end decides
@@ -509,11 +569,20 @@ void Form1::OnTimer2() {
     if (isEnabled()) {
         return;
     }
+    if (settingsDialog_->isVisible()) {
+        settingsDialog_->BringToFront();
+    }
     boxes_.BringTopToFront();
 }
 
+// Never refused and nothing is sent: the boxes close without an answer, the
+// dialogs go with the window.
 void Form1::closeEvent(QCloseEvent* event) {
     boxes_.ReleaseBoxes();
+    for (QWidget* dialog : {static_cast<QWidget*>(form4_), static_cast<QWidget*>(form3_),
+                            static_cast<QWidget*>(settingsDialog_)}) {
+        dialog->hide();
+    }
     event->accept();
 }
 
@@ -565,6 +634,8 @@ void Form1::SetOperationRunning(bool running) {
     }
     TabStrip1->setEnabled(!running);
     Command2->setEnabled(running);
+    Report->setEnabled(!running);
+    SettingsM->setEnabled(!running);
     if (running) {
         DisableAllFields();
     } else {
@@ -594,7 +665,9 @@ void Form1::ReleaseBoxes() {
     boxes_.ReleaseBoxes();
 }
 
-void Form1::PrintReceipts(const QByteArray&, qint32) {}
+void Form1::PrintReceipts(const QByteArray& receipts, qint32 stan) {
+    receiptPrinter_->PrintReceipts(receipts, stan);
+}
 
 void Form1::ButtonResponse(quint8 buttonCode) {
     session_->ButtonResponse(buttonCode);

@@ -1,6 +1,9 @@
 #pragma once
 
 #include "common/program_settings.h"
+#include "platform/desktop_document_opener.h"
+#include "printing/receipt_printer.h"
+#include "report/transaction_report.h"
 #include "session/payment_session.h"
 #include "session/session_view.h"
 #include "ui/box_answer_sink.h"
@@ -13,14 +16,20 @@
 
 #include <memory>
 
+class QAction;
 class QGroupBox;
 class QLabel;
+class QMenu;
 class QLineEdit;
 class QPushButton;
 class QStatusBar;
 class QTabBar;
 
 namespace mereval::ui {
+
+class Form3;
+class Form4;
+class SettingsDialog;
 
 // The main window: the five operation tabs, their entry fields, OK and
 // Loobu, the status line and the session text. It is the program: it owns
@@ -44,6 +53,11 @@ public:
     void EnableAllFields();
     // The OK button; also run by a card swipe.
     void ValidateAndStart();
+    // A special command: refused while an operation runs, so that a second
+    // operation never starts over the running one.
+    void PreparePOSCommand(quint8 commandId);
+    bool PrepareReport(const QDate& reportFrom, const QDate& reportTo, qint16 reportGroup,
+                       quint8 reportOnlyApproved);
 
     void SelectOperationTab(qint16 tab);
     void NextOperationTab();
@@ -73,6 +87,7 @@ protected:
 
 private:
     void BuildControls();
+    void BuildMenu();
     void Startup();
     void OnTabChange(int index);
     bool OnKeyPressPreview(QKeyEvent* event);
@@ -85,6 +100,9 @@ private:
     common::ProgramSettings settings_;
     BoxStack boxes_;
     std::unique_ptr<session::PaymentSession> session_;
+    platform::DesktopDocumentOpener documentOpener_;
+    std::unique_ptr<report::TransactionReport> report_;
+    std::unique_ptr<printing::ReceiptPrinter> receiptPrinter_;
 
     QTabBar* TabStrip1 = nullptr;
     QGroupBox* Frame1 = nullptr;
@@ -111,6 +129,14 @@ private:
     QPushButton* Command2 = nullptr;
     QStatusBar* StatusBar1 = nullptr;
     QLabel* Image1 = nullptr;
+    QMenu* Menu = nullptr;
+    QAction* Report = nullptr;
+    QAction* PosCommand = nullptr;
+    QAction* SettingsM = nullptr;
+    QAction* Quit = nullptr;
+    Form3* form3_ = nullptr;
+    Form4* form4_ = nullptr;
+    SettingsDialog* settingsDialog_ = nullptr;
     // Children of the window, so that they are found by name like the controls.
     QTimer Timer2{this};
     QTimer Timer3{this};

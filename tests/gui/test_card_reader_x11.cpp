@@ -131,6 +131,7 @@ protected:
         ASSERT_TRUE(SetLayout(GetParam()));
 
         window_ = std::make_unique<Form1>();
+        window_->Settings().fDoPrint = false;  // receipts have tests of their own
         window_->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
         window_->activateWindow();

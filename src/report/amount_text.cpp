@@ -1,0 +1,31 @@
+#include "report/amount_text.h"
+
+#include "common/value_helpers.h"
+
+#include <cmath>
+
+namespace mereval::report {
+
+QString AmountText(double amount) {
+    if (!std::isfinite(amount)) {
+        return QString::number(amount);  // "inf", "-inf", "nan": sums past any till's range
+    }
+    const double cents = common::RoundToUnit(std::fabs(amount * 100), 1);
+    // Exact as an integer up to 2^53; a larger sum still prints its digits.
+    QString digits = cents < 9007199254740992.0 ? QString::number(static_cast<qint64>(cents))
+                                                : QString::number(cents, 'f', 0);
+    while (digits.size() < 3) {
+        digits.prepend(u'0');
+    }
+    QString text;
+    text.reserve(digits.size() + 2);
+    if (amount < 0) {
+        text += u'-';
+    }
+    text += QStringView(digits).first(digits.size() - 2);
+    text += u'.';
+    text += QStringView(digits).last(2);
+    return text;
+}
+
+}  // namespace mereval::report

@@ -1,0 +1,65 @@
+#include "support/printer_listener.h"
+
+#include <QHostAddress>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include <sys/socket.h>
+
+namespace mereval::test {
+PrinterListener::PrinterListener(QObject* parent) : QObject(parent), server_(new QTcpServer(this)) {
+    connect(server_, &QTcpServer::newConnection, this, &PrinterListener::Accept);
+}
+
+bool PrinterListener::Listen(quint16 port) {
+    return server_->listen(QHostAddress::LocalHost, port);
+}
+
+quint16 PrinterListener::Port() const {
+    return server_->serverPort();
+}
+
+quint16 PrinterListener::RefusingPort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+void PrinterListener::Accept() {
+    while (QTcpSocket* socket = server_->nextPendingConnection()) {
+        ++connections_;
+        socket->setParent(this);
+        open_.insert(socket, {});
+        if (dropAfter_ > 0) {
+            // Read little at a time, so the sender is still writing when the
+            // connection goes.
+            socket->setReadBufferSize(dropAfter_);
+        }
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
+            if (dropAfter_ > 0 && socket->bytesAvailable() >= dropAfter_) {
+                Drop(socket);
+                return;
+            }
+            open_[socket] += socket->readAll();
+        });
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket] { Finish(socket); });
+    }
+}
+
+void PrinterListener::Drop(QTcpSocket* socket) {
+    socket->disconnect(this);
+    // A reset, not an orderly close.
+    const linger reset{1, 0};
+    ::setsockopt(static_cast<int>(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &reset,
+                 sizeof reset);
+    jobs_.append(open_.take(socket) + socket->readAll());
+    socket->abort();
+    socket->deleteLater();
+}
+
+void PrinterListener::Finish(QTcpSocket* socket) {
+    jobs_.append(open_.take(socket) + socket->readAll());
+    socket->deleteLater();
+}
+
+}  // namespace mereval::test

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QtGlobal>
+
+class QTcpServer;
+class QTcpSocket;
+
+namespace mereval::test {
+
+// The printer at the end of a socket queue, on 127.0.0.1: records the bytes
+// of every connection, and a connection is one job. It closes its side when
+// the sender has finished, as a printer does, so the job completes.
+class PrinterListener : public QObject {
+    Q_OBJECT
+
+public:
+    explicit PrinterListener(QObject* parent = nullptr);
+
+    // Port 0 picks a free one.
+    bool Listen(quint16 port = 0);
+    quint16 Port() const;
+
+    // Once this many bytes of a connection have come, the listener resets it:
+    // a printer that drops a job in the middle. 0: never.
+    void DropAfter(qint64 bytes) { dropAfter_ = bytes; }
+
+    // The bytes of every connection that has ended, in order of arrival.
+    const QList<QByteArray>& Jobs() const { return jobs_; }
+    int Connections() const { return connections_; }
+
+    // A port on 127.0.0.1 where nothing listens: connections are refused.
+    static quint16 RefusingPort();
+
+private:
+    void Accept();
+    void Drop(QTcpSocket* socket);
+    void Finish(QTcpSocket* socket);
+
+    QTcpServer* server_;
+    QHash<QTcpSocket*, QByteArray> open_;
+    QList<QByteArray> jobs_;
+    int connections_ = 0;
+    qint64 dropAfter_ = 0;
+};
+
+}  // namespace mereval::test

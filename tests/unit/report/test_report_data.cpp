@@ -1,0 +1,166 @@
+#include "report/amount_text.h"
+#include "report/report_data.h"
+#include "session/conversions.h"
+#include "unit/report/report_fixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+namespace mereval::report {
+namespace {
+
+using namespace Qt::Literals::StringLiterals;
+using test::Record;
+using test::RecordFrame;
+using test::ReportMessage;
+
+const Record kNoFields{std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+                       std::nullopt, std::nullopt, std::nullopt, std::nullopt};
+
+TEST(AmountTextTest, WholeCentsWithHalvesUpAndTheSignOfTheAmount) {
+    const std::pair<double, const char*> cases[] = {
+        {12.5, "12.50"},   {0.05, "0.05"},  {-3, "-3.00"},     {0, "0.00"},
+        {-0.004, "-0.00"}, {1.005, "1.01"}, {-1.005, "-1.01"}, {1234567.89, "1234567.89"},
+    };
+    for (const auto& [amount, text] : cases) {
+        EXPECT_EQ(AmountText(amount), QString::fromLatin1(text)) << amount;
+    }
+}
+
+// The rows of a decoded message, one text per row of the columns asked for.
+QStringList Rows(const QList<QByteArray>& records, bool onlyApproved,
+                 std::initializer_list<int> columns, std::optional<qint32> count = {}) {
+    const auto table = DecodeReportTable(ReportMessage(records, count), onlyApproved);
+    EXPECT_TRUE(table);
+    QStringList rows;
+    for (qint32 r = 1; table && r <= table->RowCount(); ++r) {
+        QStringList cells;
+        for (const int c : columns) {
+            cells.append(table->Row(r)[c]);
+        }
+        cells.append(QString::number(table->Row(r).counted));
+        rows.append(cells.join(u'|'));
+    }
+    return rows;
+}
+
+TEST(DecodeReportTableTest, ARecordBecomesItsDisplayRow) {
+    Record record;
+    record.terminal =
+        "T\xF5"
+        "1";  // "Tõ1" in the code page
+    record.amount = 12.5;
+    EXPECT_EQ(
+        Rows({RecordFrame(record)}, false,
+             {column::Printed, column::Terminal, column::Date, column::Time, column::Stan,
+              column::Card, column::ResponseCode, column::Amount, column::Tip, column::Reservation,
+              column::Cancelled, column::Sent}),
+        QStringList{u"|Tõ1|12.03.2024|14:30:05|1234|476173******0010| 0|12.50||||      +|12.5"_s});
+}
+
+TEST(DecodeReportTableTest, ResponseCodesFilterByTheChoiceAndDeclinesCountNothing) {
+    QList<QByteArray> records;
+    for (const qint32 code : {0, 5, 99, 100, 9999, 10000, -5}) {
+        Record record;
+        record.responseCode = code;
+        record.amount = 7.25;
+        records.append(RecordFrame(record));
+    }
+    const auto columns = {column::ResponseCode, column::Amount};
+    EXPECT_EQ(Rows(records, false, columns),
+              (QStringList{u" 0|7.25|7.25"_s, u" 5|7.25|0"_s, u" 99|7.25|0"_s, u" 100|7.25|0"_s,
+                           u" 9999|7.25|0"_s, u" -5|7.25|0"_s}));
+    EXPECT_EQ(Rows(records, true, columns),
+              (QStringList{u" 0|7.25|7.25"_s, u" 5|7.25|0"_s, u" 99|7.25|0"_s, u" -5|7.25|0"_s}));
+}
+
+TEST(DecodeReportTableTest, FlagsCancellationAndSendStatus) {
+    // flags, cancelled, send status (nullopt: absent)
+    const std::tuple<QByteArray, qint32, std::optional<QByteArray>> cases[] = {
+        {"00001", 0, QByteArray(1, '\0')},
+        {"000001", 0, QByteArray(1, char(199))},
+        {"000011", 0, QByteArray(1, char(200))},
+        {"1111", 1, QByteArray(1, char(255))},
+        {"", 7, std::nullopt},
+        {"000000", -1, QByteArray()},
+    };
+    QList<QByteArray> records;
+    for (const auto& [flags, cancelled, status] : cases) {
+        Record record;
+        record.amount = 12.5;
+        record.flags = flags;
+        record.cancelled = cancelled;
+        record.sendStatus = status;
+        records.append(RecordFrame(record));
+    }
+    EXPECT_EQ(
+        Rows(records, false,
+             {column::Tip, column::Reservation, column::Cancelled, column::Sent, column::Amount}),
+        (QStringList{u"|1||      +|12.50|12.5"_s, u"1|||      +|12.50|12.5"_s,
+                     u"1|1|||12.50|12.5"_s, u"||1||-12.50|-12.5"_s, u"||1|      +|-12.50|-12.5"_s,
+                     u"|||      +|12.50|12.5"_s}));
+}
+
+TEST(DecodeReportTableTest, BrokenRecordsTakeDefaultsOrAreSkipped) {
+    Record longDate;
+    longDate.dateTime = "24031214300500";  // 14 characters
+    Record notANumber;
+    notANumber.amount = std::numeric_limits<double>::quiet_NaN();
+    session::MessageCodec wrongLengths;  // numbers and amounts of the wrong length read as 0
+    wrongLengths.SetField(3, "123");
+    wrongLengths.SetField(4, "1234567");
+    wrongLengths.SetField(8, QByteArray(5, '\x01'));
+    const QList<QByteArray> records = {
+        RecordFrame(kNoFields),
+        RecordFrame(longDate),
+        QByteArray("\x05\x0a\x03"
+                   "ab",
+                   5),
+        RecordFrame(notANumber),
+        QByteArray(),
+        wrongLengths.Build(),
+        QByteArray("\x85", 1),
+    };
+    EXPECT_EQ(
+        Rows(records, true,
+             {column::Terminal, column::Date, column::Time, column::Stan, column::Card,
+              column::ResponseCode, column::Amount, column::Sent}),
+        (QStringList{u"|||0|| 0|0.00|      +|0"_s,
+                     u"70011001|||1234|476173******0010| 0|10.00|      +|10"_s,
+                     u"70011001|12.03.2024|14:30:05|1234|476173******0010| 0|0.00|      +|0"_s,
+                     u"|||0|| 0|0.00|      +|0"_s}));
+}
+
+TEST(DecodeReportTableTest, TheRecordCountAndTheVersionBoundWhatIsRead) {
+    QList<QByteArray> three;
+    for (qint32 stan = 1; stan <= 3; ++stan) {
+        Record record;
+        record.stan = stan;
+        three.append(RecordFrame(record));
+    }
+    const auto stans = [&three](qint32 count) { return Rows(three, false, {column::Stan}, count); };
+    EXPECT_EQ(stans(2), (QStringList{u"1|10"_s, u"2|10"_s}));
+    EXPECT_EQ(stans(0), QStringList());
+    EXPECT_EQ(stans(-1), QStringList());
+    EXPECT_EQ(stans(std::numeric_limits<qint32>::max()).size(), 3);
+
+    // The last record a message can carry sits at field 32767.
+    session::MessageCodec built;
+    built.SetField(10, session::LongToBytes(32668));
+    built.SetField(32767, RecordFrame(Record{}));
+    QByteArray frame = built.Build();
+    session::MessageCodec parsed;
+    ASSERT_EQ(parsed.Parse(frame, frame), session::MessageCodec::kDecoded);
+    EXPECT_EQ(DecodeReportTable(parsed, false)->RowCount(), 1);
+
+    for (const std::optional<qint32> version : {std::optional<qint32>(0), {9}, {}}) {
+        EXPECT_TRUE(DecodeReportTable(ReportMessage(three, {}, version), false));
+    }
+    for (const qint32 version : {10, -1}) {
+        EXPECT_FALSE(DecodeReportTable(ReportMessage(three, {}, version), false)) << version;
+    }
+}
+
+}  // namespace
+}  // namespace mereval::report
