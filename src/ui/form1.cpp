@@ -99,12 +99,7 @@ Form1::~Form1() {
 }
 
 void Form1::BuildControls() {
-    // The layout was drawn for an 8.25 pt "MS Sans Serif"; Arial's metrics
-    // (Liberation Sans on Debian) keep every caption inside its twips, where
-    // fontconfig's stand-in for the former is far wider.
-    QFont windowFont(QStringLiteral("Arial"));
-    windowFont.setStyleHint(QFont::SansSerif);
-    windowFont.setPointSizeF(8.25);
+    const QFont windowFont = WindowFont();
     setFont(windowFont);
 
     auto* client = new QWidget(this);

@@ -39,10 +39,7 @@ Form3::Form3(QWidget* owner) : QDialog(owner) {
 }
 
 void Form3::BuildControls() {
-    QFont windowFont(QStringLiteral("Arial"));
-    windowFont.setStyleHint(QFont::SansSerif);
-    windowFont.setPointSizeF(8.25);
-    setFont(windowFont);
+    setFont(WindowFont());
     setFixedSize(Twips(3495), Twips(2700));
 
     Label1 =

@@ -39,10 +39,7 @@ Form4::Form4(std::function<void(quint8)> preparePOSCommand, QWidget* owner)
 }
 
 void Form4::BuildControls() {
-    QFont windowFont(QStringLiteral("Arial"));
-    windowFont.setStyleHint(QFont::SansSerif);
-    windowFont.setPointSizeF(8.25);
-    setFont(windowFont);
+    setFont(WindowFont());
     setFixedSize(Twips(3630), Twips(1740));
 
     Label1 = Named(new QLabel(QStringLiteral("Toiming:"), this), "Label1",

@@ -57,10 +57,7 @@ SettingsDialog::SettingsDialog(common::ProgramSettings& settings,
 }
 
 void SettingsDialog::BuildControls() {
-    QFont windowFont(QStringLiteral("Arial"));
-    windowFont.setStyleHint(QFont::SansSerif);
-    windowFont.setPointSizeF(8.25);
-    setFont(windowFont);
+    setFont(WindowFont());
     setFixedSize(Twips(3975), Twips(3780));
 
     Label1 =

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFont>
 #include <QGuiApplication>
 #include <QRect>
 #include <QScreen>
@@ -18,6 +19,17 @@ inline int Twips(int twips) {
 
 inline QRect TwipsRect(int left, int top, int width, int height) {
     return {Twips(left), Twips(top), Twips(width), Twips(height)};
+}
+
+// The face every window is drawn in. The layouts were drawn for an 8.25 pt
+// "MS Sans Serif"; Arial's metrics (Liberation Sans on Debian) keep every
+// caption inside its twips, where fontconfig's stand-in for the former is
+// far wider.
+inline QFont WindowFont() {
+    QFont font(QStringLiteral("Arial"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(8.25);
+    return font;
 }
 
 }  // namespace mereval::ui
