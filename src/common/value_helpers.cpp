@@ -12,7 +12,9 @@ const std::array<const char16_t*, 12> kMonthNames = {
     u"jaanuar", u"veebruar", u"märts",     u"aprill",   u"mai",      u"juuni",
     u"juuli",   u"august",   u"september", u"oktoober", u"november", u"detsember"};
 
-QString TwoDigits(int value) { return QString::number(value).rightJustified(2, u'0'); }
+QString TwoDigits(int value) {
+    return QString::number(value).rightJustified(2, u'0');
+}
 
 QDate DateOf(const QVariant& value) {
     switch (value.typeId()) {

@@ -77,15 +77,10 @@ bool RAWPrinter::NewDoc(const QString& DocName, const QString& FileName) {
     }
     hJob_ = spooler_.StartDocument(hPrinter_, documentName_, FileName);
     if (hJob_ <= 0) {
-        spooler_.ClosePrinter(hPrinter_);
-        err_ = kCantStartJob;
-        return false;
+        return GiveUp(kCantStartJob, false);
     }
     if (!spooler_.StartPage(hPrinter_)) {
-        spooler_.EndDocument(hPrinter_);
-        spooler_.ClosePrinter(hPrinter_);
-        err_ = kCantStartPage;
-        return false;
+        return GiveUp(kCantStartPage, true);
     }
     bytesWritten_ = 0;
     bytesToWrite_ = 0;
@@ -99,20 +94,22 @@ bool RAWPrinter::NewPage() {
     }
     err_ = 0;
     if (!spooler_.EndPage(hPrinter_)) {
-        spooler_.EndDocument(hPrinter_);
-        spooler_.ClosePrinter(hPrinter_);
-        jobStarted_ = false;
-        err_ = kEndPageFailed;
-        return false;
+        return GiveUp(kEndPageFailed, true);
     }
     if (!spooler_.StartPage(hPrinter_)) {
-        spooler_.EndDocument(hPrinter_);
-        spooler_.ClosePrinter(hPrinter_);
-        jobStarted_ = false;
-        err_ = kCantStartPage;
-        return false;
+        return GiveUp(kCantStartPage, true);
     }
     return true;
+}
+
+bool RAWPrinter::GiveUp(qint16 code, bool endDocument) {
+    if (endDocument) {
+        spooler_.EndDocument(hPrinter_);
+    }
+    spooler_.ClosePrinter(hPrinter_);
+    jobStarted_ = false;
+    err_ = code;
+    return false;
 }
 
 void RAWPrinter::ReleaseJob() {
@@ -177,17 +174,10 @@ bool RAWPrinter::EndDoc() {
     }
     err_ = 0;
     if (!spooler_.EndPage(hPrinter_)) {
-        spooler_.EndDocument(hPrinter_);
-        spooler_.ClosePrinter(hPrinter_);
-        jobStarted_ = false;
-        err_ = kEndPageFailed;
-        return false;
+        return GiveUp(kEndPageFailed, true);
     }
     if (!spooler_.EndDocument(hPrinter_)) {
-        spooler_.ClosePrinter(hPrinter_);
-        jobStarted_ = false;
-        err_ = kCloseDocFailed;
-        return false;
+        return GiveUp(kCloseDocFailed, false);
     }
     spooler_.ClosePrinter(hPrinter_);
     jobStarted_ = false;

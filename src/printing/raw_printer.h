@@ -84,6 +84,8 @@ private:
     // After a failing step of a running document: whatever still holds is
     // closed, and the object is closed.
     void ReleaseJob();
+    // Gives the printer back after a failed step, with the step's error code.
+    bool GiveUp(qint16 code, bool endDocument);
     bool Write(QByteArrayView bytes);
 
     platform::Spooler& spooler_;

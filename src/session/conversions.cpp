@@ -13,7 +13,9 @@ namespace {
 
 constexpr qsizetype kMaxAmountLength = 32;
 
-double DigitsValue(const QString& digits) { return digits.isEmpty() ? 0.0 : digits.toDouble(); }
+double DigitsValue(const QString& digits) {
+    return digits.isEmpty() ? 0.0 : digits.toDouble();
+}
 
 }  // namespace
 

@@ -17,9 +17,9 @@ class MessageCodec {
 public:
     // Parse results.
     static constexpr qint16 kDecoded = 0;
-    static constexpr qint16 kIncomplete = 1;   // rest = all of the input
-    static constexpr qint16 kMalformed = 2;    // the frame was consumed and dropped
-    static constexpr qint16 kBadPrefix = 3;    // the input was discarded
+    static constexpr qint16 kIncomplete = 1;  // rest = all of the input
+    static constexpr qint16 kMalformed = 2;   // the frame was consumed and dropped
+    static constexpr qint16 kBadPrefix = 3;   // the input was discarded
 
     static constexpr qint16 kMaxIndex = 32767;
     static constexpr qint64 kMaxBodySize = 64 * 1024 * 1024;

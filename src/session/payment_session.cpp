@@ -27,7 +27,9 @@ const QString kAttemptToWriteOnClosedSocket =
 const QString kConnectionLost = QStringLiteral(u"Ühendus maksesüsteemiga katkes. (");
 const QString kCannotConnect = QStringLiteral(u"Ei saa ühendust maksesüsteemiga. (");
 
-QString Text(const QByteArray& bytes) { return common::FromCodePage(bytes); }
+QString Text(const QByteArray& bytes) {
+    return common::FromCodePage(bytes);
+}
 
 }  // namespace
 
@@ -42,7 +44,9 @@ PaymentSession::PaymentSession(SessionView& view, common::ProgramSettings& setti
     connect(&socket_, &QTcpSocket::errorOccurred, this, &PaymentSession::OnSocketError);
 }
 
-PaymentSession::~PaymentSession() { CloseSocket(); }
+PaymentSession::~PaymentSession() {
+    CloseSocket();
+}
 
 void PaymentSession::StartOperation() {
     view_.SetOperationRunning(true);
@@ -213,8 +217,8 @@ bool PaymentSession::DispatchOne() {
         return false;
     }
     double session = 0;
-    if (!common::ParseNumericText(Text(message.GetField(field::Session, catalogue::HeaderDefault())),
-                                  &session) ||
+    if (!common::ParseNumericText(
+            Text(message.GetField(field::Session, catalogue::HeaderDefault())), &session) ||
         std::nearbyint(session) != double(settings_.session)) {
         return false;
     }
@@ -312,8 +316,8 @@ MessageCodec PaymentSession::NewMessage(const char* messageCode) const {
     message.Clear();
     message.SetField(field::Code, QByteArray(messageCode));
     message.SetField(field::PosId, common::ToCodePage(settings_.fPOSID));
-    message.SetField(field::Session, FormatFixedWidth(settings_.session, catalogue::SessionDigits)
-                                         .toLatin1());
+    message.SetField(field::Session,
+                     FormatFixedWidth(settings_.session, catalogue::SessionDigits).toLatin1());
     return message;
 }
 
@@ -324,9 +328,9 @@ void PaymentSession::SendStartTransaction(bool reservation) {
     MessageCodec message = NewMessage(code::StartTransaction);
     message.SetField(field::Amount, DoubleToBytes(amount));
     message.SetField(field::CardData, common::ToCodePage(view_.CardTrackText()));
-    message.SetField(field::TransactionKind,
-                     catalogue::ByteValue(reservation ? catalogue::KindReservation
-                                                      : catalogue::KindPayment));
+    message.SetField(
+        field::TransactionKind,
+        catalogue::ByteValue(reservation ? catalogue::KindReservation : catalogue::KindPayment));
     message.SetField(field::Reserved7, catalogue::ByteValue(0));
     message.SetField(field::Reserved11, catalogue::ByteValue(0));
     message.SetField(field::Reserved14, catalogue::ByteValue(0));
@@ -443,8 +447,8 @@ void PaymentSession::HandleInputBox(const MessageCodec& message) {
         common::LongFromBytes(message.GetField(field::BoxButtons, catalogue::NumberDefault()));
     const QString text = Text(message.GetField(field::Text, {}));
     log_.LogEvent(QStringLiteral("InputBox: ") + text);
-    const bool masked = message.GetField(field::MaskedInput, {}) ==
-                        catalogue::ByteValue(catalogue::MaskedInputOn);
+    const bool masked =
+        message.GetField(field::MaskedInput, {}) == catalogue::ByteValue(catalogue::MaskedInputOn);
     view_.OpenBox(masked ? kBoxSecretInput : kBoxInput, text, flags);
 }
 
@@ -457,8 +461,8 @@ void PaymentSession::HandleApproveMessage(const MessageCodec& message) {
         view_.PrintReceipts(receipts, stan);
     }
     view_.ClearEntryFields();
-    pendingStatusText_ = QStringLiteral("Toiming on teostatud. Kviitungi number: ") +
-                         QString::number(stan);
+    pendingStatusText_ =
+        QStringLiteral("Toiming on teostatud. Kviitungi number: ") + QString::number(stan);
     SendEndTransaction();
 }
 

@@ -20,14 +20,13 @@ QString TrafficLog::FilePath() {
 // seconds or add a zone name).
 QByteArray TrafficLog::Timestamp() const {
     const QDateTime now = clock_();
-    return common::ToCodePage(QLocale::system().toString(now.date(), QLocale::ShortFormat) +
-                              u' ' + now.time().toString(QStringLiteral("HH:mm:ss")));
+    return common::ToCodePage(QLocale::system().toString(now.date(), QLocale::ShortFormat) + u' ' +
+                              now.time().toString(QStringLiteral("HH:mm:ss")));
 }
 
 void TrafficLog::LogSent(const QByteArray& payload) const {
     QString ignored;
-    common::AppendTextToFile(FilePath(), '"' + Timestamp() + " OUT:" + payload + "\"\r\n",
-                             ignored);
+    common::AppendTextToFile(FilePath(), '"' + Timestamp() + " OUT:" + payload + "\"\r\n", ignored);
 }
 
 void TrafficLog::LogEvent(const QString& text) const {

@@ -176,54 +176,6 @@ INSTANTIATE_TEST_SUITE_P(
                                   code::ApproveMessage, nullptr, "", false}),
     [](const ::testing::TestParamInfo<OutcomeCase>& info) { return info.param.name; });
 
-TEST_F(PaySim, QuestionAnsweredYesApprovesAndAnythingElseDeclines) {
-    for (const auto& [answer, result] :
-         {std::pair{6, code::ApproveMessage}, std::pair{7, code::DeclineMessage},
-          std::pair{1, code::DeclineMessage}}) {
-        const auto client = Connect();
-        client->Send(code::StartTransaction, Payment(2.02));
-        const std::optional<ReceivedMessage> box = client->Next();
-        ASSERT_TRUE(box);
-        EXPECT_EQ(box->Code(), code::ButtonBox);
-        EXPECT_EQ(box->Field(field::BoxButtons), session::LongToBytes(4 + 32));
-        EXPECT_FALSE(TextOf(*box).isEmpty());
-        client->Send(code::ButtonResponse, {{field::ButtonCode, catalogue::ByteValue(answer)}});
-        const std::vector<ReceivedMessage> rest = client->UntilResult();
-        ASSERT_FALSE(rest.empty()) << answer;
-        EXPECT_EQ(rest.back().Code(), result) << answer;
-    }
-}
-
-TEST_F(PaySim, InputBoxesAskPlainOrMaskedAndOkApproves) {
-    struct Case {
-        double amount;
-        bool masked;
-        quint8 answer;
-        const char* result;
-    };
-    for (const Case& c :
-         {Case{5.03, false, 1, code::ApproveMessage}, Case{5.03, false, 2, code::DeclineMessage},
-          Case{5.04, true, 1, code::ApproveMessage}}) {
-        const auto client = Connect();
-        client->Send(code::StartTransaction, Payment(c.amount));
-        const std::optional<ReceivedMessage> box = client->Next();
-        ASSERT_TRUE(box);
-        EXPECT_EQ(box->Code(), code::InputBox);
-        EXPECT_EQ(box->Field(field::BoxButtons), session::LongToBytes(1));
-        EXPECT_EQ(box->Has(field::MaskedInput), c.masked);
-        if (c.masked) {
-            EXPECT_EQ(box->Field(field::MaskedInput), catalogue::ByteValue(1));
-        }
-        // An answer of the wrong kind does not count.
-        client->Send(code::ButtonResponse, {{field::ButtonCode, catalogue::ByteValue(6)}});
-        client->Send(code::InputResponse, {{field::ButtonCode, catalogue::ByteValue(c.answer)},
-                                           {field::InputText, "1234"}});
-        const std::vector<ReceivedMessage> rest = client->UntilResult();
-        ASSERT_FALSE(rest.empty());
-        EXPECT_EQ(rest.back().Code(), c.result);
-    }
-}
-
 TEST_F(PaySim, KeepAlivesComeEveryIntervalForTheWholeDurationBeforeTheApproval) {
     const std::vector<ReceivedMessage> messages = Operation(code::StartTransaction, Payment(9.05));
     ASSERT_EQ(CodesOf(messages),
@@ -341,81 +293,6 @@ TEST_F(PaySim, ReportRowsStopAtTheHighestFieldIndex) {
     EXPECT_EQ(report.Field(field::RecordCount), session::LongToBytes(32668));
     EXPECT_EQ(report.fields.lastKey(), MessageCodec::kMaxIndex);
     EXPECT_EQ(Decode(report.Field(MessageCodec::kMaxIndex)).lastKey(), record::Cancelled);
-}
-
-TEST_F(PaySim, ScriptCanReplaceOrPrecedeTheScenario) {
-    const QByteArray garbage = QByteArray(11, '\xFF');
-    server_.SetScript([&](Conversation& conversation, const ReceivedMessage& message) {
-        if (message.Code() != code::StartTransaction) {
-            return ScriptResult::RunScenario;
-        }
-        if (session::DoubleFromBytes(message.Field(field::Amount)) == 1.00) {
-            conversation.SendRaw(garbage);
-            return ScriptResult::Handled;
-        }
-        conversation.Send(code::StatusText, {{field::Text, "scripted"}});
-        return ScriptResult::RunScenario;
-    });
-
-    const auto replaced = Connect();
-    replaced->Send(code::StartTransaction, Payment(1.00));
-    ASSERT_TRUE(replaced->WaitDropped(1));
-    // Had the scenario run as well, its status texts would come before this.
-    replaced->Send(code::EndTransaction);
-    const std::optional<ReceivedMessage> end = replaced->Next();
-    ASSERT_TRUE(end);
-    EXPECT_EQ(end->Code(), code::EndTransaction);
-
-    const std::vector<ReceivedMessage> preceded = Operation(code::StartTransaction, Payment(2.00));
-    ASSERT_EQ(CodesOf(preceded), (QList<QByteArray>{"0002", "0002", "0002", "0012"}));
-    EXPECT_EQ(preceded.front().Field(field::Text), "scripted");
-    // A script may also stop a running scenario: no decline, no approval.
-    server_.SetScript([](Conversation& conversation, const ReceivedMessage& message) {
-        if (message.Code() != code::AbortRequest) {
-            return ScriptResult::RunScenario;
-        }
-        conversation.CancelScenario();
-        return ScriptResult::Handled;
-    });
-    const auto stopped = Connect();
-    stopped->Send(code::StartTransaction, Payment(2.05));
-    ASSERT_TRUE(stopped->Next());
-    stopped->Send(code::AbortRequest);
-    stopped->Send(code::EndTransaction);
-    std::optional<ReceivedMessage> next;
-    while ((next = stopped->Next()) && next->Code() == code::KeepAlive) {
-    }
-    ASSERT_TRUE(next);
-    EXPECT_EQ(next->Code(), code::EndTransaction);
-}
-
-TEST_F(PaySim, ReceivedMessagesKeepTheirFieldsAndExactBytesInOrder) {
-    QSignalSpy arrivals(&server_, &PaySimServer::messageReceived);
-    const auto client = Connect();
-    const QByteArray request = BuildFrame({{field::Code, code::StartTransaction},
-                                           {field::PosId, PaySimTestClient::PosId()},
-                                           {field::Session, PaySimTestClient::Session()},
-                                           {field::Amount, session::DoubleToBytes(2.02)},
-                                           {field::CardData, kTrack}});
-    client->SendRaw(request);
-    ASSERT_TRUE(client->Next());
-    client->Send(code::ButtonResponse, {{field::ButtonCode, catalogue::ByteValue(6)}});
-    ASSERT_FALSE(client->UntilResult().empty());
-    const auto other = Connect();
-    other->Send(code::EndTransaction);
-    ASSERT_TRUE(other->Next());
-
-    ASSERT_EQ(arrivals.count(), 3);
-    const QList<ReceivedMessage>& received = server_.Received();
-    ASSERT_EQ(received.size(), 3);
-    EXPECT_EQ(received[0].frame, request);
-    EXPECT_EQ(received[0].Field(field::CardData), kTrack);
-    EXPECT_EQ(received[0].fields.keys(), (QList<qint16>{1, 2, 3, 4, 5}));
-    EXPECT_EQ(received[1].Code(), code::ButtonResponse);
-    EXPECT_EQ(received[1].Field(field::ButtonCode), catalogue::ByteValue(6));
-    EXPECT_EQ(received[0].connection, received[1].connection);
-    EXPECT_NE(received[2].connection, received[0].connection);
-    EXPECT_EQ(arrivals[0][1].toByteArray(), request);
 }
 
 TEST_F(PaySim, GarbageSplitFramesAndVanishingClientsLeaveTheServerWorking) {

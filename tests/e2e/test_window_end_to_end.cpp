@@ -5,7 +5,9 @@
 #include "session/message_catalogue.h"
 #include "session/message_codec.h"
 #include "support/main_window_driver.h"
+#include "support/qt_print_to.h"
 #include "support/temp_environment.h"
+#include "support/wire_form.h"
 
 #include <QDir>
 #include <QHostAddress>
@@ -19,15 +21,6 @@
 #include <cstring>
 #include <ostream>
 #include <vector>
-
-QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
-inline void PrintTo(const QByteArray& bytes, std::ostream* out) {
-    *out << bytes.toHex(' ').toStdString();
-}
-QT_END_NAMESPACE
 
 namespace mereval::ui {
 namespace {
@@ -47,15 +40,9 @@ constexpr quint64 kSwipe = 2;
 constexpr session::SessionTimeouts kTimeouts{3000, 5000, 3000};
 constexpr int kWaitMs = 8000;
 
-// The wire form, written out apart from the codec: a field is its key byte,
-// its length byte and its bytes; a frame its length byte and its fields.
-QByteArray WireField(int index, const QByteArray& value) {
-    return QByteArray(1, char((index << 3) | 2)) + char(value.size()) + value;
-}
+using test::WireField;
 QByteArray WireFrame(const char* messageCode, const QByteArray& body) {
-    const QByteArray all =
-        WireField(1, messageCode) + WireField(2, kPos) + WireField(3, kSession) + body;
-    return char(all.size()) + all;
+    return test::WireFrame(messageCode, kPos, kSession, body);
 }
 QByteArray Byte(quint8 value) {
     return QByteArray(1, char(value));

@@ -2,6 +2,7 @@
 #include "platform/keyboard_layout.h"
 #include "session/conversions.h"
 #include "session/message_catalogue.h"
+#include "support/qt_print_to.h"
 #include "support/temp_environment.h"
 #include "ui/active_keyboard_layout.h"
 #include "ui/card_reader_keys.h"
@@ -29,15 +30,6 @@
 // These tests run on a private Xvfb (tests/support/x11_gtest_main.cpp) and
 // type with xdotool, so the keys pass through the X server's keyboard
 // layout and Qt's input method as a card reader's keys do at the till.
-
-QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
-inline void PrintTo(const QByteArray& bytes, std::ostream* out) {
-    *out << '"' << bytes.toStdString() << '"';
-}
-QT_END_NAMESPACE
 
 namespace mereval::ui {
 namespace {

@@ -15,7 +15,8 @@ namespace mereval::platform {
 namespace {
 
 quint32 LayoutAfterSetxkbmap(const test::XvfbServer& server, const QStringList& arguments) {
-    EXPECT_TRUE(server.Run(QStringLiteral("setxkbmap"), arguments)) << arguments.join(u' ').toStdString();
+    EXPECT_TRUE(server.Run(QStringLiteral("setxkbmap"), arguments))
+        << arguments.join(u' ').toStdString();
     xcb_connection_t* connection = xcb_connect(server.Display().toLatin1().constData(), nullptr);
     const quint32 layout = ActiveXkbLayoutHandle(connection);
     xcb_disconnect(connection);
@@ -40,8 +41,9 @@ TEST(ActiveXkbLayoutHandle, ReadsTheActiveGroupNotTheFirst) {
     // Lock the second group, as a layout switch key would.
     xcb_connection_t* connection = xcb_connect(server.Display().toLatin1().constData(), nullptr);
     ASSERT_EQ(ActiveXkbLayoutHandle(connection), kLayoutNeither);  // also sets up XKB
-    free(xcb_request_check(connection, xcb_xkb_latch_lock_state_checked(
-                                           connection, XCB_XKB_ID_USE_CORE_KBD, 0, 0, 1, 1, 0, 0, 0)));
+    free(xcb_request_check(
+        connection, xcb_xkb_latch_lock_state_checked(connection, XCB_XKB_ID_USE_CORE_KBD, 0, 0, 1,
+                                                     1, 0, 0, 0)));
     EXPECT_EQ(ActiveXkbLayoutHandle(connection), kLayoutEstonian);
     xcb_disconnect(connection);
 }

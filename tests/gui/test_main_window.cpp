@@ -1,4 +1,5 @@
 #include "support/main_window_driver.h"
+#include "support/qt_print_to.h"
 #include "support/temp_environment.h"
 
 #include <QGroupBox>
@@ -13,12 +14,6 @@
 
 #include <ostream>
 #include <vector>
-
-QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
-QT_END_NAMESPACE
 
 namespace mereval::ui {
 namespace {

@@ -1,3 +1,4 @@
+#include "support/qt_print_to.h"
 #include "ui/settings_dialog.h"
 
 #include "common/program_settings.h"
@@ -18,12 +19,6 @@
 #include <functional>
 #include <initializer_list>
 #include <ostream>
-
-QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
-QT_END_NAMESPACE
 
 namespace mereval::common {
 

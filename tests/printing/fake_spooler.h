@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/spooler.h"
+#include "support/qt_print_to.h"
 
 #include <QByteArray>
 #include <QList>
@@ -9,16 +10,6 @@
 #include <QStringList>
 
 #include <ostream>
-
-// Readable values in test failure messages.
-QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
-inline void PrintTo(const QByteArray& bytes, std::ostream* out) {
-    *out << bytes.toHex(' ').toStdString();
-}
-QT_END_NAMESPACE
 
 namespace mereval::test {
 

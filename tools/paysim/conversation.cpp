@@ -108,10 +108,6 @@ void Conversation::Close() {
     }
 }
 
-void Conversation::CancelScenario() {
-    steps_->Cancel();
-}
-
 void Conversation::ReadFrames() {
     buffer_.append(socket_->readAll());
     while (!buffer_.isEmpty()) {

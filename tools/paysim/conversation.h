@@ -48,8 +48,6 @@ public:
     void SendRaw(const QByteArray& bytes);
     // Closes the connection once the bytes written so far are out.
     void Close();
-    // Drops the scenario steps not yet run.
-    void CancelScenario();
 
 Q_SIGNALS:
     void frameSent(int connection, const QByteArray& bytes);

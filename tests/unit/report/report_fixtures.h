@@ -4,6 +4,7 @@
 #include "report/report_table.h"
 #include "session/message_codec.h"
 #include "session/session_view.h"
+#include "support/qt_print_to.h"
 
 #include <QByteArray>
 #include <QList>
@@ -12,12 +13,6 @@
 
 #include <optional>
 #include <ostream>
-
-QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
-QT_END_NAMESPACE
 
 namespace mereval::test {
 

@@ -5,7 +5,9 @@
 namespace mereval::session {
 namespace {
 
-QByteArray Hex(const char* hex) { return QByteArray::fromHex(hex); }
+QByteArray Hex(const char* hex) {
+    return QByteArray::fromHex(hex);
+}
 
 TEST(GetAmount, AcceptsBothSeparatorsSignAndBlanks) {
     double amount = 99;
@@ -22,11 +24,12 @@ TEST(GetAmount, AcceptsBothSeparatorsSignAndBlanks) {
 }
 
 TEST(GetAmount, RejectsMisplacedSeparatorsAndLeavesAmountAlone) {
-    const char16_t* rejected[] = {u"12.5", u"1.234", u",50", u"-,50", u"-", u"", u"   ",
-                                  u"1,2,3", u"1.00.00"};
+    const char16_t* rejected[] = {u"12.5", u"1.234", u",50",   u"-,50",   u"-",
+                                  u"",     u"   ",   u"1,2,3", u"1.00.00"};
     for (const char16_t* text : rejected) {
         double amount = 7;
-        EXPECT_FALSE(GetAmount(QString::fromUtf16(text), amount)) << QString::fromUtf16(text).toStdString();
+        EXPECT_FALSE(GetAmount(QString::fromUtf16(text), amount))
+            << QString::fromUtf16(text).toStdString();
         EXPECT_DOUBLE_EQ(amount, 7);
     }
     double amount = 7;
