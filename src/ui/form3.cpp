@@ -1,5 +1,6 @@
 #include "ui/form3.h"
 
+#include "ui/dialog_frame.h"
 #include "ui/twips.h"
 
 #include <QCheckBox>
@@ -30,11 +31,7 @@ QDateEdit* NewPicker(QWidget* parent, const char* name, const QRect& geometry) {
 }  // namespace
 
 Form3::Form3(QWidget* owner) : QDialog(owner) {
-    setObjectName(QStringLiteral("Form3"));
-    setWindowTitle(QStringLiteral("Aruanne"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setModal(false);
+    SetUpDialogFrame(*this, QStringLiteral("Form3"), QStringLiteral("Aruanne"));
     BuildControls();
 }
 

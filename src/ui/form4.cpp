@@ -1,5 +1,6 @@
 #include "ui/form4.h"
 
+#include "ui/dialog_frame.h"
 #include "ui/twips.h"
 
 #include <QComboBox>
@@ -30,11 +31,7 @@ constexpr const char16_t* kCommands[] = {
 
 Form4::Form4(std::function<void(quint8)> preparePOSCommand, QWidget* owner)
     : QDialog(owner), preparePOSCommand_(std::move(preparePOSCommand)) {
-    setObjectName(QStringLiteral("Form4"));
-    setWindowTitle(QStringLiteral("Eritoimingud"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setModal(false);
+    SetUpDialogFrame(*this, QStringLiteral("Form4"), QStringLiteral("Eritoimingud"));
     BuildControls();
 }
 
