@@ -1,6 +1,7 @@
 #include "ui/settings_dialog.h"
 
 #include "common/int32_text.h"
+#include "ui/dialog_frame.h"
 #include "ui/twips.h"
 
 #include <QCheckBox>
@@ -48,11 +49,7 @@ SettingsDialog::SettingsDialog(common::ProgramSettings& settings,
       printerNames_(std::move(printerNames)),
       applyProgramMode_(std::move(applyProgramMode)),
       mainWindow_(mainWindow) {
-    setObjectName(QStringLiteral("Settings"));
-    setWindowTitle(QStringLiteral("Seaded"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setModal(false);
+    SetUpDialogFrame(*this, QStringLiteral("Settings"), QStringLiteral("Seaded"));
     BuildControls();
 }
 
@@ -126,6 +123,9 @@ void SettingsDialog::ShowData() {
     Check1->setChecked(settings_.fDoPrint);
     Check3->setChecked(settings_.fReportMode);
     EnablePrinterControls(Check1->isChecked());
+    // Only opening the dialog sets the RAW box itself; afterwards it is
+    // usable exactly while its frame is.
+    Check2->setEnabled(Check1->isChecked());
 
     if (mainWindow_) {
         mainWindow_->setEnabled(false);
@@ -147,9 +147,8 @@ void SettingsDialog::BringToFront() {
 }
 
 void SettingsDialog::EnablePrinterControls(bool enabled) {
-    // The RAW box follows the frame, so switching receipts on offers it too.
     for (QWidget* control : {static_cast<QWidget*>(Frame2), static_cast<QWidget*>(Label4),
-                             static_cast<QWidget*>(Combo1), static_cast<QWidget*>(Check2)}) {
+                             static_cast<QWidget*>(Combo1)}) {
         control->setEnabled(enabled);
     }
 }

@@ -180,10 +180,21 @@ TEST_F(SettingsDialogTest, PrinterControlsFollowKviitung) {
                            kviitung->isEnabled()};
     };
     EXPECT_EQ(enabledStates(), (QList<bool>{false, false, false, false, true}));
+    // The RAW box keeps the state that opening gave it.
     kviitung->click();
+    EXPECT_EQ(enabledStates(), (QList<bool>{true, true, true, false, true}));
+    kviitung->click();
+    EXPECT_EQ(enabledStates(), (QList<bool>{false, false, false, false, true}));
+
+    // Opened with receipts on, it goes and comes back with its frame.
+    dialog_->reject();
+    settings_.fDoPrint = true;
+    Open();
     EXPECT_EQ(enabledStates(), (QList<bool>{true, true, true, true, true}));
     kviitung->click();
     EXPECT_EQ(enabledStates(), (QList<bool>{false, false, false, false, true}));
+    kviitung->click();
+    EXPECT_EQ(enabledStates(), (QList<bool>{true, true, true, true, true}));
 }
 
 TEST_F(SettingsDialogTest, ConfirmStoresTheSevenKeysInOrderForTheNextStart) {
