@@ -84,6 +84,12 @@ QString FormatFixedWidth(qint32 value, qint16 width) {
     return digits.rightJustified(width, u'0');
 }
 
+QString RegionalNumberText(double value, const QLocale& locale) {
+    QLocale plain = locale;
+    plain.setNumberOptions(QLocale::OmitGroupSeparator);
+    return plain.toString(value, 'G', 15);
+}
+
 QByteArray LongToBytes(qint32 value) {
     QByteArray bytes(4, Qt::Uninitialized);
     qToLittleEndian(value, bytes.data());

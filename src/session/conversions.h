@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QLocale>
 #include <QString>
 #include <QtGlobal>
 
@@ -21,6 +22,11 @@ qint32 ParseLongInRange(const QString& text, qint32 lowest, qint32 highest, qint
 // The digits of |value|, padded with "0" on the left or cut to the last
 // width digits; "" for width 0.
 QString FormatFixedWidth(qint32 value, qint16 width);
+
+// A number as the regional settings print it for people, as in the log:
+// up to 15 significant digits with the locale's decimal sign, no digit
+// grouping, an exponent only for what 15 digits cannot show ("1E+32").
+QString RegionalNumberText(double value, const QLocale& locale = QLocale::system());
 
 QByteArray LongToBytes(qint32 value);
 QByteArray DoubleToBytes(double value);

@@ -52,10 +52,9 @@ void PaymentSession::StartOperation() {
     view_.SetOperationRunning(true);
     RestartTimer(timeouts_.connectMs);
 
-    settings_.session += 1;
-    if (settings_.session > catalogue::MaxSession) {
-        settings_.session = 1;
-    }
+    // A hand-edited store may hold any 32-bit number; the largest must wrap
+    // like the rest rather than overflow.
+    settings_.session = settings_.session >= catalogue::MaxSession ? 1 : settings_.session + 1;
     state_ = OperationState::Connecting;
     common::StoreSession(settings_);
     view_.ShowSessionText(QStringLiteral("Session: ") +
@@ -338,8 +337,7 @@ void PaymentSession::SendStartTransaction(bool reservation) {
     SendMessage(message.Build(true, true),
                 QStringLiteral("Starting Transaction: Session=") +
                     FormatFixedWidth(settings_.session, catalogue::SessionDigits) +
-                    QStringLiteral(", Amount=") +
-                    QLocale::system().toString(amount, 'g', QLocale::FloatingPointShortest));
+                    QStringLiteral(", Amount=") + RegionalNumberText(amount));
 }
 
 namespace {
@@ -469,6 +467,8 @@ void PaymentSession::HandleApproveMessage(const MessageCodec& message) {
 void PaymentSession::HandlePosCommandResponse() {
     log_.LogEvent(QStringLiteral("POS_COMMAND_RESPONSE received"));
     SendEndTransaction();
+    // After a failed send the operation is over; the text would otherwise
+    // wait for the end of the next one.
     if (state_ == OperationState::AwaitingEnd) {
         pendingStatusText_ = QStringLiteral(u"Toiming täitmiseks võetud.");
     }

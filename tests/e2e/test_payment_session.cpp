@@ -316,10 +316,11 @@ std::vector<OperationCase> OperationCases() {
          WireField(4, Hex("0000000000001440")) + WireField(11, zero) +
              WireField(13, Hex("00000000")),
          true},
+        // Past 999999 the session wraps to 1, also from a hand-edited maximum.
         {"ReservationWrapsTheSessionAndPrintsNothingWhenSwitchedOff",
          OperationTab::Reservation,
          {{EntryField::Amount, QStringLiteral(" 7,00 ")}},
-         999999,
+         2147483647,
          "000001",
          code::StartTransaction,
          WireField(4, Hex("0000000000001c40")) + WireField(5, track) + WireField(6, Byte(1)) +

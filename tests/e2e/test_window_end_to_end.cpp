@@ -2,6 +2,7 @@
 #include "common/value_helpers.h"
 #include "paysim/message_fields.h"
 #include "paysim/paysim_server.h"
+#include "session/conversions.h"
 #include "session/message_catalogue.h"
 #include "session/message_codec.h"
 #include "support/main_window_driver.h"
@@ -276,9 +277,8 @@ TEST_F(WindowEndToEnd, PaymentLogNamesSessionAndAmountOnly) {
     Enter(1, {{"Text2", QStringLiteral("12.34"), kByHand}, {"Text2", kTrack, kSwipe}});
     ASSERT_TRUE(WaitIdle());
     const QByteArray log = Log();
-    EXPECT_TRUE(log.contains(
-        " OUT:Starting Transaction: Session=000042, Amount=" +
-        Wire(QLocale::system().toString(12.34, 'g', QLocale::FloatingPointShortest)) + "\"\r\n"));
+    EXPECT_TRUE(log.contains(" OUT:Starting Transaction: Session=000042, Amount=" +
+                             Wire(session::RegionalNumberText(12.34)) + "\"\r\n"));
     EXPECT_TRUE(log.contains(" StatusText: Sisesta kaart"));
 }
 

@@ -69,6 +69,17 @@ TEST(FormatFixedWidth, PadsCutsAndDropsTheSign) {
     EXPECT_EQ(FormatFixedWidth(42, 0), QString());
 }
 
+TEST(RegionalNumberText, PlainDigitsWithTheLocalesDecimalSign) {
+    const QLocale estonian(QLocale::Estonian, QLocale::Estonia);
+    EXPECT_EQ(RegionalNumberText(12.34, estonian), QStringLiteral("12,34"));
+    EXPECT_EQ(RegionalNumberText(1234567.5, estonian), QStringLiteral("1234567,5"));
+    EXPECT_EQ(RegionalNumberText(100000, QLocale::c()), QStringLiteral("100000"));
+    EXPECT_EQ(RegionalNumberText(-0.01, QLocale::c()), QStringLiteral("-0.01"));
+    EXPECT_EQ(RegionalNumberText(0.1 + 0.2, QLocale::c()), QStringLiteral("0.3"));
+    EXPECT_EQ(RegionalNumberText(999999999999999, QLocale::c()), QStringLiteral("999999999999999"));
+    EXPECT_EQ(RegionalNumberText(1e32, QLocale::c()), QStringLiteral("1E+32"));
+}
+
 TEST(ByteForms, LittleEndianImagesOfNumbers) {
     EXPECT_EQ(LongToBytes(123), Hex("7b000000"));
     EXPECT_EQ(LongToBytes(-1), Hex("ffffffff"));
