@@ -125,6 +125,7 @@ Form2::Form2(BoxAnswerSink& sink, KeyClock clock, QWidget* owner)
 }
 
 void Form2::CreateControls() {
+    setFont(WindowFont());
     // The pictures first: the input panel, opaque, covers them.
     Image2 = MakeImage(this, QStringLiteral("Image2"), BoxIcon::Exclamation);
     Image3 = MakeImage(this, QStringLiteral("Image3"), BoxIcon::Information);
