@@ -20,9 +20,10 @@ qint32 SpoolerJobPriority(int ippPriority);
 //   needed, a second one for changing or cancelling the job while the stream
 //   is open (one connection cannot carry a request in the middle of another).
 // - CUPS has no pages: the page steps succeed while a document is open.
-// - The document name is the job's "job-name" (and its "document-name");
-//   the priority is "job-priority". CUPS refuses both changes once the job
-//   is being printed.
+// - The document name is the job's "job-name", also sent as the document's
+//   "document-name" when the document starts; a later rename changes the
+//   job-name only (the one that queues show). The priority is
+//   "job-priority". CUPS refuses both changes once the job is being printed.
 // - A document with an output file never reaches the server: its bytes go to
 //   the file, and its job id is one of this adapter's own, which only
 //   cancelling (the file is removed) understands.

@@ -54,6 +54,8 @@ Form2* BoxStack::Top() const {
 }
 
 void BoxStack::BringTopToFront() const {
+    // Only while the program has the keyboard: pulling the box over another
+    // program every 100 ms would take that program's keyboard away.
     Form2* top = Top();
     const QWidget* active = QApplication::activeWindow();
     if (top == nullptr || active == nullptr || active == top) {

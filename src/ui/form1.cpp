@@ -118,11 +118,15 @@ void Form1::BuildControls() {
     TabStrip1->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 3px 2px; margin: 0px; }"));
     TabStrip1->setDrawBase(true);
     TabStrip1->setGeometry(TwipsRect(120, 0, 5775, 1575));
+    // A click gives the strip the focus, which passes it on to the tab's
+    // first field (FocusIn below).
+    TabStrip1->setFocusPolicy(Qt::StrongFocus);
     // The page area below the tabs, on which the frames lie.
-    auto* page = new QFrame(client);
-    page->setFrameShape(QFrame::StyledPanel);
-    page->setGeometry(QRect(Twips(120), TabStrip1->sizeHint().height(), Twips(5775),
-                            Twips(1575) - TabStrip1->sizeHint().height()));
+    tabPage_ = new QFrame(client);
+    tabPage_->setObjectName(QStringLiteral("TabPage"));
+    tabPage_->setFrameShape(QFrame::StyledPanel);
+    tabPage_->setGeometry(QRect(Twips(120), TabStrip1->sizeHint().height(), Twips(5775),
+                                Twips(1575) - TabStrip1->sizeHint().height()));
     TabStrip1->setGeometry(Twips(120), 0, Twips(5775), TabStrip1->sizeHint().height());
 
     Frame1 = NewFrame(client, "Frame1", QStringLiteral(" Kaardimakse "));
@@ -172,6 +176,7 @@ void Form1::BuildControls() {
     Label5->setFont(noticeFont);
 
     Text10 = NewField(client, "Text10", TwipsRect(120, 1680, 6975, 315));
+    // The payment system's words are shown, not edited.
     Text10->setReadOnly(true);
     QFont statusFont(QStringLiteral("Fixedsys"));
     statusFont.setStyleHint(QFont::TypeWriter);
@@ -278,6 +283,7 @@ void Form1::Startup() {
 void Form1::ApplyProgramMode() {
     Label5->setVisible(settings_.fReportMode);
     TabStrip1->setVisible(!settings_.fReportMode);
+    tabPage_->setVisible(!settings_.fReportMode);
     Command1->setVisible(!settings_.fReportMode);
     PosCommand->setEnabled(!settings_.fReportMode);
     ShowOperationFrame();
@@ -351,6 +357,7 @@ void Form1::OnTabChange(int index) {
         }
     }
     ShowOperationFrame();
+    FocusCurrentTab();
 }
 
 void Form1::RefuseEntry(const QString& text, bool amount) {
@@ -466,6 +473,10 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
             }
             return false;
         }
+        case QEvent::Wheel:
+            // A tab changes by a click or Ctrl+Tab only: a scroll over the
+            // strip must not empty the cashier's fields.
+            return widget == TabStrip1;
         case QEvent::FocusIn:
             if (widget == TabStrip1) {
                 FocusCurrentTab();

@@ -17,6 +17,7 @@
 #include <memory>
 
 class QAction;
+class QFrame;
 class QGroupBox;
 class QLabel;
 class QMenu;
@@ -105,6 +106,7 @@ private:
     std::unique_ptr<printing::ReceiptPrinter> receiptPrinter_;
 
     QTabBar* TabStrip1 = nullptr;
+    QFrame* tabPage_ = nullptr;  // the strip's page area, shown and hidden with it
     QGroupBox* Frame1 = nullptr;
     QGroupBox* Frame2 = nullptr;
     QGroupBox* Frame3 = nullptr;

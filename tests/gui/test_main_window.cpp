@@ -8,6 +8,7 @@
 #include <QStatusBar>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QWheelEvent>
 #include <QWindow>
 
 #include <gtest/gtest.h>
@@ -65,6 +66,7 @@ TEST_F(MainWindow, ReportOnlyModeIsTheDefaultAndOffersNoOperation) {
     EXPECT_TRUE(ui_.Find<QLabel>("Label5")->isVisible());
     EXPECT_EQ(ui_.Find<QLabel>("Label5")->text(), QStringLiteral("Terminal pole aktiivne."));
     EXPECT_FALSE(ui_.Tabs()->isVisible());
+    EXPECT_FALSE(ui_.Find<QFrame>("TabPage")->isVisible());
     EXPECT_EQ(VisibleFrames(), QStringList());
     EXPECT_FALSE(ui_.Button("Command1")->isVisible());
     EXPECT_TRUE(ui_.Button("Command2")->isVisible());
@@ -88,6 +90,7 @@ TEST_F(MainWindow, ReportOnlyModeIsTheDefaultAndOffersNoOperation) {
     form.ApplyProgramMode();
     EXPECT_FALSE(ui_.Find<QLabel>("Label5")->isVisible());
     EXPECT_TRUE(ui_.Tabs()->isVisible());
+    EXPECT_TRUE(ui_.Find<QFrame>("TabPage")->isVisible());
     EXPECT_EQ(VisibleFrames(), QStringList{QStringLiteral("Frame1")});
     EXPECT_TRUE(ui_.Button("Command1")->isVisible());
 }
@@ -189,15 +192,17 @@ TEST_F(MainWindow, TabChangesEmptyTheFieldsExceptAReclickOfTheSelectedTab) {
     EXPECT_EQ(ui_.Field("Text2")->text(), QStringLiteral("5.00"));
     EXPECT_EQ(ui_.Field("Text1")->text(), QStringLiteral("4761"));
 
+    // A click leaves the focus in the tab's first field, ready for typing.
     const struct {
         int tab;
         const char* frame;
         QString caption;
-    } visits[] = {{4, "Frame1", QStringLiteral(" Broneering ")},
-                  {2, "Frame2", QStringLiteral(u" Tühistamine ")},
-                  {3, "Frame3", QStringLiteral(" Jootraha ")},
-                  {5, "Frame5", QStringLiteral(u" Broneeringu lõpetamine ")},
-                  {1, "Frame1", QStringLiteral(" Kaardimakse ")}};
+        const char* firstField;
+    } visits[] = {{4, "Frame1", QStringLiteral(" Broneering "), "Text2"},
+                  {2, "Frame2", QStringLiteral(u" Tühistamine "), "Text3"},
+                  {3, "Frame3", QStringLiteral(" Jootraha "), "Text8"},
+                  {5, "Frame5", QStringLiteral(u" Broneeringu lõpetamine "), "Text4"},
+                  {1, "Frame1", QStringLiteral(" Kaardimakse "), "Text2"}};
     for (const auto& visit : visits) {
         for (const char* name : test::MainWindowDriver::kEntryFields) {
             ui_.Field(name)->setText(QStringLiteral("7"));
@@ -206,7 +211,21 @@ TEST_F(MainWindow, TabChangesEmptyTheFieldsExceptAReclickOfTheSelectedTab) {
         EXPECT_EQ(ui_.EntryTexts(), QStringList(7)) << "tab " << visit.tab;
         EXPECT_EQ(VisibleFrames(), QStringList{QString::fromLatin1(visit.frame)});
         EXPECT_EQ(ui_.Find<QGroupBox>(visit.frame)->title(), visit.caption);
+        EXPECT_EQ(QApplication::focusWidget(), ui_.Field(visit.firstField)) << "tab " << visit.tab;
     }
+}
+
+TEST_F(MainWindow, ScrollingOverTheTabStripChangesNothing) {
+    OpenWindow();
+    ui_.Field("Text2")->setText(QStringLiteral("5.00"));
+    for (const int delta : {-120, 120}) {
+        const QPoint at = ui_.Tabs()->tabRect(0).center();
+        QWheelEvent wheel(at, ui_.Tabs()->mapToGlobal(at), {}, {0, delta}, Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(ui_.Tabs(), &wheel);
+    }
+    EXPECT_EQ(ui_.Tabs()->currentIndex(), 0);
+    EXPECT_EQ(ui_.Field("Text2")->text(), QStringLiteral("5.00"));
 }
 
 TEST_F(MainWindow, CtrlTabCyclesTheTabsAndFocusesTheirFirstField) {
