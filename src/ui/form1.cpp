@@ -504,6 +504,8 @@ bool Form1::OnKeyPressPreview(QKeyEvent* event) {
         }
         return true;
     }
+    // Enter is OK's alone, even with the focus on Loobu during an operation:
+    // a reader's closing Enter or a hurried key must never abort a payment.
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
         (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
         if (Command1->isVisible() && Command1->isEnabled()) {
