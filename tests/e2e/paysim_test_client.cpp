@@ -70,19 +70,4 @@ std::vector<ReceivedMessage> PaySimTestClient::UntilResult() {
     return {};
 }
 
-bool PaySimTestClient::WaitClosed() {
-    return QTest::qWaitFor([this] { return socket_.state() == QAbstractSocket::UnconnectedState; },
-                           kWaitMs);
-}
-
-bool PaySimTestClient::WaitDropped(int count) {
-    ReceivedMessage ignored;
-    return QTest::qWaitFor(
-        [&] {
-            TryTake(&ignored);
-            return dropped_ >= count;
-        },
-        kWaitMs);
-}
-
 }  // namespace mereval::test

@@ -29,14 +29,9 @@ public:
     // Messages up to and including the first final result ("0006", "0012",
     // "0013", "0020" or "0027"); an empty list when it does not come.
     std::vector<paysim::ReceivedMessage> UntilResult();
-    bool WaitClosed();
-    // Reads until count frames in all have failed to decode, skipping the
-    // messages that do decode.
-    bool WaitDropped(int count);
 
     // Frames that did not decode (malformed or with a bad prefix).
     int Dropped() const { return dropped_; }
-    bool HasUnreadBytes() { return !buffer_.isEmpty() || socket_.bytesAvailable() > 0; }
 
 private:
     bool TryTake(paysim::ReceivedMessage* message);

@@ -182,40 +182,6 @@ TEST_F(PaySim, KeepAlivesComeEveryIntervalForTheWholeDurationBeforeTheApproval) 
               (QList<QByteArray>{"0003", "0003", "0003", "0003", "0003", "0002", "0002", "0012"}));
 }
 
-TEST_F(PaySim, AbortDeclinesOnceAndStopsTheScenario) {
-    for (const double amount : {6.06, 6.05}) {  // silence, keep-alives
-        const auto client = Connect();
-        client->Send(code::StartTransaction, Payment(amount));
-        if (amount == 6.05) {
-            const std::optional<ReceivedMessage> keepAlive = client->Next();
-            ASSERT_TRUE(keepAlive && keepAlive->Code() == code::KeepAlive);
-        }
-        client->Send(code::AbortRequest);
-        const std::vector<ReceivedMessage> messages = client->UntilResult();
-        ASSERT_FALSE(messages.empty());
-        EXPECT_EQ(messages.back().Code(), code::DeclineMessage);
-        EXPECT_EQ(TextOf(messages.back()), QStringLiteral("Katkestatud"));
-        for (size_t i = 0; i + 1 < messages.size(); ++i) {
-            EXPECT_EQ(messages[i].Code(), code::KeepAlive);
-        }
-        // Neither a second decline nor a leftover keep-alive comes before the end.
-        client->Send(code::AbortRequest);
-        client->Send(code::EndTransaction);
-        const std::optional<ReceivedMessage> end = client->Next();
-        ASSERT_TRUE(end);
-        EXPECT_EQ(end->Code(), code::EndTransaction);
-    }
-}
-
-TEST_F(PaySim, CloseScenarioClosesWithoutAWord) {
-    QSignalSpy closed(&server_, &PaySimServer::connectionClosed);
-    const auto client = Connect();
-    client->Send(code::StartTransaction, Payment(1.07));
-    EXPECT_TRUE(client->WaitClosed());
-    EXPECT_FALSE(client->HasUnreadBytes());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return closed.count() == 1; }, PaySimTestClient::kWaitMs));
-}
-
 TEST_F(PaySim, PosCommandGetsStatusTextAndResponseWithTheOverriddenPosId) {
     server_.Settings().replyPosId = "77777777";
     const std::vector<ReceivedMessage> messages =
@@ -293,42 +259,6 @@ TEST_F(PaySim, ReportRowsStopAtTheHighestFieldIndex) {
     EXPECT_EQ(report.Field(field::RecordCount), session::LongToBytes(32668));
     EXPECT_EQ(report.fields.lastKey(), MessageCodec::kMaxIndex);
     EXPECT_EQ(Decode(report.Field(MessageCodec::kMaxIndex)).lastKey(), record::Cancelled);
-}
-
-TEST_F(PaySim, GarbageSplitFramesAndVanishingClientsLeaveTheServerWorking) {
-    QSignalSpy garbage(&server_, &PaySimServer::garbageReceived);
-    const QByteArray malformed = QByteArray::fromHex("020801");
-    const QByteArray end = BuildFrame({{field::Code, code::EndTransaction},
-                                       {field::PosId, PaySimTestClient::PosId()},
-                                       {field::Session, PaySimTestClient::Session()}});
-    const auto client = Connect();
-    client->SendRaw(malformed + end.first(3));
-    ASSERT_TRUE(garbage.wait(PaySimTestClient::kWaitMs));
-    EXPECT_EQ(garbage[0][1].value<qint16>(), MessageCodec::kMalformed);
-    EXPECT_EQ(garbage[0][2].toByteArray(), malformed);
-    client->SendRaw(end.sliced(3));
-    std::optional<ReceivedMessage> reply = client->Next();
-    ASSERT_TRUE(reply);
-    EXPECT_EQ(reply->Code(), code::EndTransaction);
-
-    client->SendRaw(QByteArray(11, '\xFF'));  // a length prefix of more than ten bytes
-    ASSERT_TRUE(QTest::qWaitFor([&] { return garbage.count() == 2; }, PaySimTestClient::kWaitMs));
-    EXPECT_EQ(garbage[1][1].value<qint16>(), MessageCodec::kBadPrefix);
-    client->SendRaw(end);
-    reply = client->Next();
-    ASSERT_TRUE(reply);
-    EXPECT_EQ(reply->Code(), code::EndTransaction);
-
-    QSignalSpy closed(&server_, &PaySimServer::connectionClosed);
-    {
-        const auto vanishing = Connect();
-        vanishing->Send(code::StartTransaction, Payment(3.05));
-        ASSERT_TRUE(vanishing->Next());  // a keep-alive: the scenario is running
-    }
-    ASSERT_TRUE(closed.wait(PaySimTestClient::kWaitMs));
-    const std::vector<ReceivedMessage> after = Operation(code::StartTransaction, Payment(3.00));
-    ASSERT_FALSE(after.empty());
-    EXPECT_EQ(after.back().Code(), code::ApproveMessage);
 }
 
 TEST_F(PaySim, RobustnessScenariosSendWhatAClientMustSurvive) {
