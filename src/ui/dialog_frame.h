@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QRect>
 #include <QString>
 
 namespace mereval::ui {
@@ -14,6 +15,14 @@ inline void SetUpDialogFrame(QDialog& dialog, const QString& objectName, const Q
     dialog.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     dialog.setModal(false);
+}
+
+// A dialog's control under its numbered name, placed where the layout says.
+template <typename Control>
+Control* Named(Control* control, const char* name, const QRect& geometry) {
+    control->setObjectName(QString::fromLatin1(name));
+    control->setGeometry(geometry);
+    return control;
 }
 
 }  // namespace mereval::ui

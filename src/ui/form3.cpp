@@ -14,13 +14,6 @@
 namespace mereval::ui {
 namespace {
 
-template <typename Control>
-Control* Named(Control* control, const char* name, const QRect& geometry) {
-    control->setObjectName(QString::fromLatin1(name));
-    control->setGeometry(geometry);
-    return control;
-}
-
 QDateEdit* NewPicker(QWidget* parent, const char* name, const QRect& geometry) {
     auto* picker = Named(new QDateEdit(parent), name, geometry);
     picker->setCalendarPopup(true);

@@ -13,13 +13,6 @@
 namespace mereval::ui {
 namespace {
 
-template <typename Control>
-Control* Named(Control* control, const char* name, const QRect& geometry) {
-    control->setObjectName(QString::fromLatin1(name));
-    control->setGeometry(geometry);
-    return control;
-}
-
 // The list position is the command number that the terminal receives.
 constexpr const char16_t* kCommands[] = {
     u"Terminali tehingute saatmine",

@@ -25,13 +25,6 @@ constexpr int kPortMaxLength = 5;
 // Blanks that keep the frame's own caption out of sight under the check box.
 constexpr int kPrinterFrameCaptionBlanks = 21;
 
-template <typename Control>
-Control* Named(Control* control, const char* name, const QRect& geometry) {
-    control->setObjectName(QString::fromLatin1(name));
-    control->setGeometry(geometry);
-    return control;
-}
-
 // The limits hold for typing only: a longer value from the store is shown
 // and kept whole, not cut short by merely confirming the dialog.
 void ShowFieldText(QLineEdit* field, const QString& text, int maxLength) {
