@@ -118,9 +118,6 @@ void Form1::BuildControls() {
     TabStrip1->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 3px 2px; margin: 0px; }"));
     TabStrip1->setDrawBase(true);
     TabStrip1->setGeometry(TwipsRect(120, 0, 5775, 1575));
-    // A click gives the strip the focus, which passes it on to the tab's
-    // first field (FocusIn below).
-    TabStrip1->setFocusPolicy(Qt::StrongFocus);
     // The page area below the tabs, on which the frames lie.
     tabPage_ = new QFrame(client);
     tabPage_->setObjectName(QStringLiteral("TabPage"));
