@@ -117,7 +117,6 @@ Result Run(int messages) {
     Result result;
     result.ms = double(clock.nsecsElapsed()) / 1e6;
     result.worstGapMs = worstGap;
-    payment.EndOperation();
     return result;
 }
 

@@ -40,14 +40,19 @@ bool TransactionReport::PrepareReport(const QDate& reportFrom, const QDate& repo
                                       bool keyBurstRunning) {
     // The choices of a running report must stay as they are until its
     // answer has been laid out.
-    if (keyBurstRunning || session_.IsRunning()) {
+    if (keyBurstRunning) {
         return false;
     }
-    state_.ReportStartCode = common::ShortDateCode(reportFrom) + QStringLiteral("000000");
-    state_.ReportEndCode = common::ShortDateCode(reportTo) + QStringLiteral("235959");
-    state_.ReportOnlyApproved = reportOnlyApproved != 0;
-    state_.ReportGroup = ReportGroupOfListIndex(reportGroup);
-    return session_.StartReport(state_.ReportStartCode, state_.ReportEndCode);
+    ReportState next;
+    next.ReportStartCode = common::ShortDateCode(reportFrom) + QStringLiteral("000000");
+    next.ReportEndCode = common::ShortDateCode(reportTo) + QStringLiteral("235959");
+    next.ReportOnlyApproved = reportOnlyApproved != 0;
+    next.ReportGroup = ReportGroupOfListIndex(reportGroup);
+    if (!session_.StartReport(next.ReportStartCode, next.ReportEndCode)) {
+        return false;
+    }
+    state_ = next;  // no answer can arrive before this returns
+    return true;
 }
 
 }  // namespace mereval::report

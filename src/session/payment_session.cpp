@@ -8,8 +8,7 @@
 #include "session/socket_error_number.h"
 
 #include <QElapsedTimer>
-#include <QLocale>
-#include <QSignalBlocker>
+#include <QTcpSocket>
 
 #include <cmath>
 
@@ -21,14 +20,32 @@ namespace field = catalogue::field;
 
 // Longest stretch the dispatcher works before it lets the window breathe.
 constexpr qint64 kDispatchSliceMs = 10;
+// How long a closed connection may take to hand its last bytes to a peer
+// that stopped reading.
+constexpr int kFlushMs = 5000;
+// A status or box text is read by a cashier: more than this is a fault of
+// the sender, and would only fill memory and log.txt.
+constexpr qsizetype kMaxShownTextBytes = 4096;
 
-const QString kAttemptToWriteOnClosedSocket =
-    QStringLiteral(u"Ühendus maksesüsteemiga katkes. (Attempt to write on closed socket)");
 const QString kConnectionLost = QStringLiteral(u"Ühendus maksesüsteemiga katkes. (");
 const QString kCannotConnect = QStringLiteral(u"Ei saa ühendust maksesüsteemiga. (");
 
 QString Text(const QByteArray& bytes) {
     return common::FromCodePage(bytes);
+}
+
+QString ShownText(const MessageCodec& message) {
+    return Text(message.GetField(field::Text, {}).left(kMaxShownTextBytes));
+}
+
+QByteArray ReceiptNumberBytes(const QString& text) {
+    return LongToBytes(ParseLongInRange(text, -1, catalogue::MaxSession, 0));
+}
+
+QByteArray AmountBytes(const QString& text) {
+    double amount = 0;  // the window has refused a text that does not read
+    GetAmount(text, amount);
+    return DoubleToBytes(amount);
 }
 
 }  // namespace
@@ -37,156 +54,236 @@ PaymentSession::PaymentSession(SessionView& view, common::ProgramSettings& setti
                                SessionTimeouts timeouts, QObject* parent)
     : QObject(parent), view_(view), settings_(settings), timeouts_(timeouts) {
     timer_.setSingleShot(true);
-    connect(&timer_, &QTimer::timeout, this, &PaymentSession::OnTimeout);
-    connect(&socket_, &QTcpSocket::connected, this, &PaymentSession::OnConnected);
-    connect(&socket_, &QTcpSocket::readyRead, this, &PaymentSession::OnReadyRead);
-    connect(&socket_, &QTcpSocket::disconnected, this, &PaymentSession::OnDisconnected);
-    connect(&socket_, &QTcpSocket::errorOccurred, this, &PaymentSession::OnSocketError);
+    // A coarse timer may fire 5 % early; a payment system that keeps the
+    // schedule exactly must never see a false time-out.
+    timer_.setTimerType(Qt::PreciseTimer);
+    connect(&timer_, &QTimer::timeout, this, [this] { Handle({Event::Timeout}); });
 }
 
-PaymentSession::~PaymentSession() {
-    CloseSocket();
-}
+PaymentSession::~PaymentSession() = default;
 
 void PaymentSession::StartOperation() {
-    view_.SetOperationRunning(true);
-    RestartTimer(timeouts_.connectMs);
-
-    // A hand-edited store may hold any 32-bit number; the largest must wrap
-    // like the rest rather than overflow.
-    settings_.session = settings_.session >= catalogue::MaxSession ? 1 : settings_.session + 1;
-    state_ = OperationState::Connecting;
-    common::StoreSession(settings_);
-    view_.ShowSessionText(QStringLiteral("Session: ") +
-                          FormatFixedWidth(settings_.session, catalogue::SessionDigits));
-
-    if (settings_.fPort < 1 || settings_.fPort > 65535) {
-        // No socket can reach it; report it the way a refused connection is.
-        const int port = settings_.fPort;
-        QMetaObject::invokeMethod(
-            this,
-            [this, port] {
-                if (state_ == OperationState::Connecting) {
-                    EndOperation();
-                    view_.OpenBox(kBoxMessage,
-                                  kCannotConnect + QString::number(kInvalidPortNumber) +
-                                      QStringLiteral(" - Invalid port ") + QString::number(port) +
-                                      u')',
-                                  kErrorBoxButtons);
-                }
-            },
-            Qt::QueuedConnection);
-        return;
-    }
-    socket_.connectToHost(settings_.fAddress, static_cast<quint16>(settings_.fPort));
-}
-
-void PaymentSession::EndOperation() {
-    reportDataArriving_ = false;
-    view_.ClearCardNumber();
-    posCommandId_ = -1;
-    reportPending_ = false;
-
-    view_.ShowStatusLine(pendingStatusText_);
-    pendingStatusText_.clear();
-    view_.SetOperationRunning(false);
-
-    timer_.stop();
-    receiveBuffer_.clear();
-    CloseSocket();
-
-    state_ = OperationState::Idle;
-    view_.ShowOperationFrame();
+    Begin(OperationKind::Tab);
 }
 
 bool PaymentSession::PreparePOSCommand(quint8 commandId) {
-    if (IsRunning()) {
+    if (phase_ != SessionPhase::Idle) {
         return false;
     }
     posCommandId_ = commandId;
-    StartOperation();
-    return true;
+    return Begin(OperationKind::PosCommand);
 }
 
 bool PaymentSession::StartReport(const QString& startCode, const QString& endCode) {
-    if (IsRunning()) {
+    if (phase_ != SessionPhase::Idle) {
         return false;
     }
     reportStartCode_ = startCode;
     reportEndCode_ = endCode;
-    reportPending_ = true;
-    StartOperation();
+    return Begin(OperationKind::Report);
+}
+
+bool PaymentSession::Begin(OperationKind kind) {
+    if (phase_ != SessionPhase::Idle) {
+        return false;
+    }
+    kind_ = kind;
+    view_.SetOperationRunning(true);
+    // A hand-edited store may hold any 32-bit number; the largest must wrap
+    // like the rest rather than overflow.
+    settings_.session = settings_.session >= catalogue::MaxSession ? 1 : settings_.session + 1;
+    EnterPhase(SessionPhase::Connecting);
+    common::StoreSession(settings_);
+    view_.ShowSessionText(QStringLiteral("Session: ") +
+                          FormatFixedWidth(settings_.session, catalogue::SessionDigits));
+
+    socket_ = new QTcpSocket(this);
+    connect(socket_, &QTcpSocket::connected, this, [this] { Handle({Event::Connected}); });
+    connect(socket_, &QTcpSocket::readyRead, this, &PaymentSession::OnReadyRead);
+    connect(socket_, &QTcpSocket::disconnected, this, [this] { Handle({Event::PeerClosed}); });
+    connect(socket_, &QTcpSocket::errorOccurred, this, &PaymentSession::OnSocketError);
+    if (settings_.fPort < 1 || settings_.fPort > 65535) {
+        // No socket can reach it; report it the way a refused connection is.
+        const QString detail = QString::number(kInvalidPortNumber) +
+                               QStringLiteral(" - Invalid port ") +
+                               QString::number(settings_.fPort);
+        QMetaObject::invokeMethod(
+            socket_,
+            [this, detail] {
+                Handle({Event::SocketError, nullptr, detail});
+            },
+            Qt::QueuedConnection);
+    } else {
+        socket_->connectToHost(settings_.fAddress, static_cast<quint16>(settings_.fPort));
+    }
     return true;
 }
 
+// The one entry point of everything that happens to an operation.
+void PaymentSession::Handle(const Event& event) {
+    switch (event.kind) {
+        case Event::Connected:
+            if (phase_ == SessionPhase::Connecting) {
+                EnterPhase(SessionPhase::AwaitingResult);
+                SendRequestOfOperation();
+            }
+            return;
+        case Event::Received:
+            HandleMessage(*event.message);
+            return;
+        case Event::Timeout:
+        case Event::PeerClosed:
+        case Event::SocketError:
+        case Event::SendFailed:
+            if (phase_ != SessionPhase::Idle || event.kind == Event::SendFailed) {
+                EndOnConnectionTrouble(event);
+            }
+            return;
+    }
+}
+
+void PaymentSession::EndOnConnectionTrouble(const Event& event) {
+    const SessionPhase noted = phase_;
+    EndOperation();
+    if (noted == SessionPhase::AwaitingEnd) {
+        return;  // the result is in; nothing is at stake
+    }
+    QString text;
+    switch (event.kind) {
+        case Event::Timeout:
+            text = kConnectionLost + QStringLiteral("Timeout)");
+            break;
+        case Event::PeerClosed:
+            text = kConnectionLost + QStringLiteral("Socket closed)");
+            break;
+        case Event::SendFailed:
+            text = kConnectionLost + QStringLiteral("Attempt to write on closed socket)");
+            break;
+        default:
+            text = (noted == SessionPhase::Connecting ? kCannotConnect : kConnectionLost) +
+                   event.detail + u')';
+            break;
+    }
+    view_.OpenBox(kBoxMessage, text, kErrorBoxButtons);
+}
+
+void PaymentSession::HandleMessage(const MessageCodec& message) {
+    const QByteArray messageCode = message.GetField(field::Code, {});
+    if (messageCode == code::EndTransaction) {
+        if (phase_ == SessionPhase::AwaitingEnd) {
+            EndOperation();
+        }
+    } else if (messageCode == code::StatusText) {
+        const QString text = ShownText(message);
+        view_.ShowStatusLine(text);
+        log_.LogEvent(QStringLiteral("StatusText: ") + text);
+    } else if (messageCode == code::KeepAlive) {
+        if (timer_.isActive()) {
+            EnterPhase(phase_);  // the countdown starts again
+        }
+        log_.LogEvent(QStringLiteral("KeepAlive."));
+    } else if (messageCode == code::ReleaseBoxes) {
+        log_.LogEvent(QStringLiteral("ReleaseBoxes."));
+        view_.ReleaseBoxes();
+    } else if (messageCode == code::TransactionDeclined || messageCode == code::DeclineMessage) {
+        HandleDecline(message);
+    } else if (messageCode == code::PosCommandResponse) {
+        log_.LogEvent(QStringLiteral("POS_COMMAND_RESPONSE received"));
+        SendEndTransaction();
+        if (phase_ == SessionPhase::AwaitingEnd) {  // else the failed send ended it
+            pendingStatusText_ = QStringLiteral(u"Toiming täitmiseks võetud.");
+        }
+    } else if (messageCode == code::ButtonBox || messageCode == code::InputBox) {
+        HandleBox(message, messageCode == code::InputBox);
+    } else if (messageCode == code::ApproveMessage) {
+        HandleApproveMessage(message);
+    } else if (messageCode == code::ReportData) {
+        DecodeReportData(message);
+    }
+}
+
+void PaymentSession::EnterPhase(SessionPhase phase) {
+    int timeoutMs = 0;
+    switch (phase) {
+        case SessionPhase::Connecting:
+            timeoutMs = timeouts_.connectMs;
+            break;
+        case SessionPhase::AwaitingResult:
+            timeoutMs = timeouts_.replyMs;
+            break;
+        case SessionPhase::AwaitingEnd:
+            timeoutMs = timeouts_.endMs;
+            break;
+        case SessionPhase::Idle:
+        case SessionPhase::Printing:
+        case SessionPhase::DecodingReport:
+            break;
+    }
+    timer_.stop();
+    if (timeoutMs > 0) {
+        timer_.start(timeoutMs);
+    }
+    if (phase != phase_) {
+        phase_ = phase;
+        Q_EMIT phaseChanged(phase);
+    }
+}
+
+void PaymentSession::EndOperation() {
+    view_.ClearCardNumber();
+    view_.ShowStatusLine(pendingStatusText_);
+    pendingStatusText_.clear();
+    view_.SetOperationRunning(false);
+    receiveBuffer_.clear();
+    CloseSocket();
+    EnterPhase(SessionPhase::Idle);
+    view_.ShowOperationFrame();
+}
+
 void PaymentSession::AbortRequest() {
-    if (!reportDataArriving_) {
-        SendMessage(NewMessage(code::AbortRequest).Build(true, true), {});
+    if (phase_ != SessionPhase::DecodingReport) {
+        Send(NewMessage(code::AbortRequest).Build(true, true));
     }
 }
 
 void PaymentSession::ButtonResponse(quint8 buttonCode) {
-    if (socket_.state() != QAbstractSocket::ConnectedState) {
+    if (!socket_ || socket_->state() != QAbstractSocket::ConnectedState) {
         return;
     }
     MessageCodec message = NewMessage(code::ButtonResponse);
     message.SetField(field::ButtonCode, catalogue::ByteValue(buttonCode));
-    SendMessage(message.Build(true, true), {});
+    Send(message.Build(true, true));
 }
 
 void PaymentSession::InputResponse(quint8 buttonCode, const QString& text) {
-    if (socket_.state() != QAbstractSocket::ConnectedState) {
+    if (!socket_ || socket_->state() != QAbstractSocket::ConnectedState) {
         return;
     }
     MessageCodec message = NewMessage(code::InputResponse);
     message.SetField(field::ButtonCode, catalogue::ByteValue(buttonCode));
     message.SetField(field::InputText, common::ToCodePage(text));
     // Never the typed text: a masked box may hold card data.
-    SendMessage(message.Build(true, true), QStringLiteral("Input response."));
+    Send(message.Build(true, true), QStringLiteral("Input response."));
 }
 
 void PaymentSession::SetReportDataHandler(std::function<void(const MessageCodec&)> handler) {
     reportDataHandler_ = std::move(handler);
 }
 
-void PaymentSession::OnConnected() {
-    RestartTimer(timeouts_.replyMs);
-    SendRequestOfOperation();
-}
-
-void PaymentSession::SendRequestOfOperation() {
-    if (reportPending_) {
-        SendReportRequest();
-        return;
+void PaymentSession::OnSocketError(QAbstractSocket::SocketError error) {
+    if (error == QAbstractSocket::RemoteHostClosedError) {
+        return;  // the disconnected event that follows reports it
     }
-    if (posCommandId_ >= 0) {
-        SendPosCommandRequest();
-        return;
-    }
-    switch (view_.SelectedTab()) {
-        case OperationTab::CardPayment:
-            SendStartTransaction(false);
-            break;
-        case OperationTab::Cancellation:
-            SendVoidRequest();
-            break;
-        case OperationTab::Tip:
-            SendTipRequest();
-            break;
-        case OperationTab::Reservation:
-            SendStartTransaction(true);
-            break;
-        case OperationTab::ReservationCompletion:
-            SendReservationCompletionRequest();
-            break;
-    }
+    Handle({Event::SocketError, nullptr,
+            QString::number(SocketErrorNumber(error)) + QStringLiteral(" - ") +
+                socket_->errorString()});
 }
 
 void PaymentSession::OnReadyRead() {
-    if (socket_.state() != QAbstractSocket::ConnectedState) {
+    if (socket_->state() != QAbstractSocket::ConnectedState) {
         return;
     }
-    receiveBuffer_.append(socket_.readAll());
+    receiveBuffer_.append(socket_->readAll());
     if (!dispatchQueued_) {
         DispatchMessages();
     }
@@ -206,108 +303,58 @@ void PaymentSession::DispatchMessages() {
     }
 }
 
+// One pass. A pass that has consumed a frame goes on with what follows,
+// also when the frame was malformed or not ours: a whole approval behind it
+// must not wait for data that never comes.
 bool PaymentSession::DispatchOne() {
     MessageCodec message;
-    if (message.Parse(receiveBuffer_, receiveBuffer_) != MessageCodec::kDecoded) {
+    const int status = message.Parse(receiveBuffer_, receiveBuffer_);
+    if (status == MessageCodec::kIncomplete) {
         return false;
     }
+    if (status == MessageCodec::kDecoded && IsOurs(message)) {
+        Handle({Event::Received, &message});
+    }
+    return !receiveBuffer_.isEmpty();  // an ended operation has emptied it
+}
+
+bool PaymentSession::IsOurs(const MessageCodec& message) const {
     if (message.GetField(field::PosId, catalogue::HeaderDefault()) !=
         common::ToCodePage(settings_.fPOSID)) {
         return false;
     }
     double session = 0;
-    if (!common::ParseNumericText(
-            Text(message.GetField(field::Session, catalogue::HeaderDefault())), &session) ||
-        std::nearbyint(session) != double(settings_.session)) {
-        return false;
-    }
-
-    const QByteArray messageCode = message.GetField(field::Code, {});
-    if (messageCode == code::EndTransaction) {
-        if (state_ == OperationState::AwaitingEnd) {
-            EndOperation();
-            return false;
-        }
-    } else if (messageCode == code::StatusText) {
-        ShowStatusText(Text(message.GetField(field::Text, {})));
-    } else if (messageCode == code::KeepAlive) {
-        HandleKeepAlive();
-    } else if (messageCode == code::ReleaseBoxes) {
-        log_.LogEvent(QStringLiteral("ReleaseBoxes."));
-        view_.ReleaseBoxes();
-    } else if (messageCode == code::TransactionDeclined) {
-        HandleDecline(message);
-    } else if (messageCode == code::PosCommandResponse) {
-        HandlePosCommandResponse();
-    } else if (messageCode == code::DeclineMessage) {
-        HandleDecline(message);
-    } else if (messageCode == code::ButtonBox) {
-        HandleButtonBox(message);
-    } else if (messageCode == code::InputBox) {
-        HandleInputBox(message);
-    } else if (messageCode == code::ApproveMessage) {
-        HandleApproveMessage(message);
-    } else if (messageCode == code::ReportData) {
-        DecodeReportData(message);
-    }
-    return !receiveBuffer_.isEmpty();
+    return common::ParseNumericText(
+               Text(message.GetField(field::Session, catalogue::HeaderDefault())), &session) &&
+           std::nearbyint(session) == double(settings_.session);
 }
 
-void PaymentSession::OnTimeout() {
-    const OperationState noted = state_;
-    EndOperation();
-    if (noted != OperationState::AwaitingEnd) {
-        view_.OpenBox(kBoxMessage, kConnectionLost + QStringLiteral("Timeout)"), kErrorBoxButtons);
-    }
-}
-
-void PaymentSession::OnDisconnected() {
-    const OperationState noted = state_;
-    EndOperation();
-    if (noted != OperationState::Idle && noted != OperationState::AwaitingEnd) {
-        view_.OpenBox(kBoxMessage, kConnectionLost + QStringLiteral("Socket closed)"),
-                      kErrorBoxButtons);
-    }
-}
-
-void PaymentSession::OnSocketError(QAbstractSocket::SocketError error) {
-    if (error == QAbstractSocket::RemoteHostClosedError) {
-        return;  // the disconnected event that follows reports it
-    }
-    const OperationState noted = state_;
-    const QString detail = QString::number(SocketErrorNumber(error)) + QStringLiteral(" - ") +
-                           socket_.errorString() + u')';
-    EndOperation();
-    if (noted == OperationState::Connecting) {
-        view_.OpenBox(kBoxMessage, kCannotConnect + detail, kErrorBoxButtons);
-    } else if (noted != OperationState::Idle && noted != OperationState::AwaitingEnd) {
-        view_.OpenBox(kBoxMessage, kConnectionLost + detail, kErrorBoxButtons);
-    }
-}
-
-void PaymentSession::SendMessage(const QByteArray& message, const QString& logText) {
+void PaymentSession::Send(const QByteArray& message, const QString& logText) {
     log_.LogSent(logText.isEmpty() ? message : common::ToCodePage(logText));
-    if (socket_.state() != QAbstractSocket::ConnectedState) {
-        const OperationState noted = state_;
-        EndOperation();
-        if (noted != OperationState::AwaitingEnd) {
-            view_.OpenBox(kBoxMessage, kAttemptToWriteOnClosedSocket, kErrorBoxButtons);
-        }
+    if (!socket_ || socket_->state() != QAbstractSocket::ConnectedState) {
+        Handle({Event::SendFailed});
         return;
     }
-    socket_.write(message);
+    socket_->write(message);
+    socket_->flush();  // hands the bytes to the system at once, without waiting
 }
 
-void PaymentSession::RestartTimer(int intervalMs) {
-    timer_.stop();
-    timer_.setInterval(intervalMs);
-    timer_.start();
-}
-
+// What was logged as sent must still reach the peer: the connection is shut
+// after its queued bytes have gone out (abort() would drop them), and the
+// socket lives on detached until then, so the next operation can start.
 void PaymentSession::CloseSocket() {
-    // Closing is ours: no closed event may report it as the peer's doing.
-    const QSignalBlocker blocker(socket_);
-    socket_.abort();
+    if (!socket_) {
+        return;
+    }
+    QTcpSocket* closing = std::exchange(socket_, nullptr);
+    closing->disconnect(this);
+    connect(closing, &QTcpSocket::disconnected, closing, &QObject::deleteLater);
+    connect(closing, &QTcpSocket::errorOccurred, closing, &QObject::deleteLater);
+    QTimer::singleShot(kFlushMs, closing, &QObject::deleteLater);
+    closing->disconnectFromHost();
+    if (closing->state() == QAbstractSocket::UnconnectedState) {
+        closing->deleteLater();
+    }
 }
 
 MessageCodec PaymentSession::NewMessage(const char* messageCode) const {
@@ -320,8 +367,38 @@ MessageCodec PaymentSession::NewMessage(const char* messageCode) const {
     return message;
 }
 
+void PaymentSession::SendRequestOfOperation() {
+    if (kind_ == OperationKind::Report) {
+        SendReportRequest();
+        return;
+    }
+    if (kind_ == OperationKind::PosCommand) {
+        MessageCodec message = NewMessage(code::PosCommandRequest);
+        message.SetField(field::PosCommand, catalogue::ByteValue(posCommandId_));
+        Send(message.Build(true, true));
+        return;
+    }
+    switch (view_.SelectedTab()) {
+        case OperationTab::CardPayment:
+            SendStartTransaction(false);
+            break;
+        case OperationTab::Cancellation:
+            SendReceiptRequest(code::VoidRequest, std::nullopt, EntryField::VoidReceipt);
+            break;
+        case OperationTab::Tip:
+            SendReceiptRequest(code::TipRequest, EntryField::TipAmount, EntryField::TipReceipt);
+            break;
+        case OperationTab::Reservation:
+            SendStartTransaction(true);
+            break;
+        case OperationTab::ReservationCompletion:
+            SendReceiptRequest(code::ReservationCompletionRequest, EntryField::CompletionAmount,
+                               EntryField::CompletionReceipt);
+            break;
+    }
+}
+
 void PaymentSession::SendStartTransaction(bool reservation) {
-    state_ = OperationState::PaymentSent;
     double amount = 0;
     GetAmount(view_.EntryText(EntryField::Amount), amount);
     MessageCodec message = NewMessage(code::StartTransaction);
@@ -334,96 +411,40 @@ void PaymentSession::SendStartTransaction(bool reservation) {
     message.SetField(field::Reserved11, catalogue::ByteValue(0));
     message.SetField(field::Reserved14, catalogue::ByteValue(0));
     // The card data must never reach the log: the record names the amount only.
-    SendMessage(message.Build(true, true),
-                QStringLiteral("Starting Transaction: Session=") +
-                    FormatFixedWidth(settings_.session, catalogue::SessionDigits) +
-                    QStringLiteral(", Amount=") + RegionalNumberText(amount));
+    Send(message.Build(true, true),
+         QStringLiteral("Starting Transaction: Session=") +
+             FormatFixedWidth(settings_.session, catalogue::SessionDigits) +
+             QStringLiteral(", Amount=") + RegionalNumberText(amount));
 }
 
-namespace {
-
-QByteArray ReceiptNumberBytes(const QString& text) {
-    return LongToBytes(ParseLongInRange(text, -1, catalogue::MaxSession, 0));
-}
-
-QByteArray AmountBytes(const QString& text) {
-    double amount = 0;
-    GetAmount(text, amount);
-    return DoubleToBytes(amount);
-}
-
-}  // namespace
-
-void PaymentSession::SendVoidRequest() {
-    state_ = OperationState::VoidSent;
-    MessageCodec message = NewMessage(code::VoidRequest);
+// "0016" to "0018": an amount (none for a cancellation) and a receipt number.
+void PaymentSession::SendReceiptRequest(const char* requestCode, std::optional<EntryField> amount,
+                                        EntryField receipt) {
+    MessageCodec message = NewMessage(requestCode);
+    if (amount) {
+        message.SetField(field::Amount, AmountBytes(view_.EntryText(*amount)));
+    }
     message.SetField(field::Reserved11, catalogue::ByteValue(0));
-    message.SetField(field::ReceiptNumber,
-                     ReceiptNumberBytes(view_.EntryText(EntryField::VoidReceipt)));
-    SendMessage(message.Build(true, true), {});
-}
-
-void PaymentSession::SendTipRequest() {
-    state_ = OperationState::TipSent;
-    MessageCodec message = NewMessage(code::TipRequest);
-    message.SetField(field::Amount, AmountBytes(view_.EntryText(EntryField::TipAmount)));
-    message.SetField(field::Reserved11, catalogue::ByteValue(0));
-    message.SetField(field::ReceiptNumber,
-                     ReceiptNumberBytes(view_.EntryText(EntryField::TipReceipt)));
-    SendMessage(message.Build(true, true), {});
-}
-
-void PaymentSession::SendReservationCompletionRequest() {
-    state_ = OperationState::ReservationCompletionSent;
-    MessageCodec message = NewMessage(code::ReservationCompletionRequest);
-    message.SetField(field::Amount, AmountBytes(view_.EntryText(EntryField::CompletionAmount)));
-    message.SetField(field::Reserved11, catalogue::ByteValue(0));
-    message.SetField(field::ReceiptNumber,
-                     ReceiptNumberBytes(view_.EntryText(EntryField::CompletionReceipt)));
-    SendMessage(message.Build(true, true), {});
+    message.SetField(field::ReceiptNumber, ReceiptNumberBytes(view_.EntryText(receipt)));
+    Send(message.Build(true, true));
 }
 
 void PaymentSession::SendReportRequest() {
-    state_ = OperationState::ReportSent;
     MessageCodec message = NewMessage(code::ReportRequest);
     message.SetField(field::PeriodStart, reportStartCode_.toLatin1());
     message.SetField(field::PeriodEnd, reportEndCode_.toLatin1());
     reportPeriodText_ = QStringLiteral("Periood: ") + common::CodeDateTimeText(reportStartCode_) +
                         QStringLiteral(" - ") + common::CodeDateTimeText(reportEndCode_);
-    SendMessage(message.Build(true, true), {});
-}
-
-void PaymentSession::SendPosCommandRequest() {
-    state_ = OperationState::PosCommandSent;
-    MessageCodec message = NewMessage(code::PosCommandRequest);
-    message.SetField(field::PosCommand, catalogue::ByteValue(static_cast<quint8>(posCommandId_)));
-    SendMessage(message.Build(true, true), {});
+    Send(message.Build(true, true));
 }
 
 void PaymentSession::SendEndTransaction() {
-    state_ = OperationState::AwaitingEnd;
-    SendMessage(NewMessage(code::EndTransaction).Build(true, true), {});
-    // A failed send has ended the operation already; a time-out armed now
-    // would fire on an idle window.
-    if (state_ == OperationState::AwaitingEnd) {
-        RestartTimer(timeouts_.endMs);
-    }
-}
-
-void PaymentSession::ShowStatusText(const QString& text) {
-    view_.ShowStatusLine(text);
-    log_.LogEvent(QStringLiteral("StatusText: ") + text);
-}
-
-void PaymentSession::HandleKeepAlive() {
-    if (timer_.isActive()) {
-        RestartTimer(timer_.interval());
-    }
-    log_.LogEvent(QStringLiteral("KeepAlive."));
+    EnterPhase(SessionPhase::AwaitingEnd);
+    Send(NewMessage(code::EndTransaction).Build(true, true));
 }
 
 void PaymentSession::HandleDecline(const MessageCodec& message) {
-    const QString text = Text(message.GetField(field::Text, {}));
+    const QString text = ShownText(message);
     const QString declineCode =
         Text(message.GetField(field::DeclineCode, catalogue::DeclineCodeDefault()));
     log_.LogEvent(QStringLiteral("Transaction Declined: ") + declineCode + QStringLiteral(" - ") +
@@ -432,26 +453,22 @@ void PaymentSession::HandleDecline(const MessageCodec& message) {
     view_.OpenBox(kBoxMessage, text, kErrorBoxButtons);
 }
 
-void PaymentSession::HandleButtonBox(const MessageCodec& message) {
+void PaymentSession::HandleBox(const MessageCodec& message, bool input) {
     const qint32 flags =
         common::LongFromBytes(message.GetField(field::BoxButtons, catalogue::NumberDefault()));
-    const QString text = Text(message.GetField(field::Text, {}));
-    log_.LogEvent(QStringLiteral("ButtonBox: ") + text);
-    view_.OpenBox(kBoxButtons, text, flags);
-}
-
-void PaymentSession::HandleInputBox(const MessageCodec& message) {
-    const qint32 flags =
-        common::LongFromBytes(message.GetField(field::BoxButtons, catalogue::NumberDefault()));
-    const QString text = Text(message.GetField(field::Text, {}));
-    log_.LogEvent(QStringLiteral("InputBox: ") + text);
-    const bool masked =
-        message.GetField(field::MaskedInput, {}) == catalogue::ByteValue(catalogue::MaskedInputOn);
-    view_.OpenBox(masked ? kBoxSecretInput : kBoxInput, text, flags);
+    const QString text = ShownText(message);
+    log_.LogEvent((input ? QStringLiteral("InputBox: ") : QStringLiteral("ButtonBox: ")) + text);
+    quint8 type = kBoxButtons;
+    if (input) {
+        const bool masked = message.GetField(field::MaskedInput, {}) ==
+                            catalogue::ByteValue(catalogue::MaskedInputOn);
+        type = masked ? kBoxSecretInput : kBoxInput;
+    }
+    view_.OpenBox(type, text, flags);
 }
 
 void PaymentSession::HandleApproveMessage(const MessageCodec& message) {
-    timer_.stop();  // printing may take long and must not run into the time-out
+    EnterPhase(SessionPhase::Printing);
     const qint32 stan = common::LongFromBytes(message.GetField(field::Stan, {}));
     log_.LogEvent(QStringLiteral("ApproveMessage: STAN=") + QString::number(stan));
     const QByteArray receipts = message.GetField(field::Receipts, {});
@@ -464,20 +481,9 @@ void PaymentSession::HandleApproveMessage(const MessageCodec& message) {
     SendEndTransaction();
 }
 
-void PaymentSession::HandlePosCommandResponse() {
-    log_.LogEvent(QStringLiteral("POS_COMMAND_RESPONSE received"));
-    SendEndTransaction();
-    // After a failed send the operation is over; the text would otherwise
-    // wait for the end of the next one.
-    if (state_ == OperationState::AwaitingEnd) {
-        pendingStatusText_ = QStringLiteral(u"Toiming täitmiseks võetud.");
-    }
-}
-
 void PaymentSession::DecodeReportData(const MessageCodec& message) {
     CloseSocket();
-    timer_.stop();
-    reportDataArriving_ = true;
+    EnterPhase(SessionPhase::DecodingReport);
     view_.ShowStatusLine(QStringLiteral("Sõnumi dekodeerimine..."));
     if (reportDataHandler_) {
         reportDataHandler_(message);

@@ -7,10 +7,12 @@
 #include <QAbstractSocket>
 #include <QByteArray>
 #include <QObject>
-#include <QTcpSocket>
 #include <QTimer>
 
 #include <functional>
+#include <optional>
+
+class QTcpSocket;
 
 namespace mereval::common {
 struct ProgramSettings;
@@ -18,16 +20,26 @@ struct ProgramSettings;
 
 namespace mereval::session {
 
-enum class OperationState : qint16 {
-    Idle = 0,
-    Connecting = 1,
-    PaymentSent = 2,
-    VoidSent = 3,
-    TipSent = 4,
-    ReservationCompletionSent = 5,
-    ReportSent = 6,
-    AwaitingEnd = 7,
-    PosCommandSent = 8,
+// The phases of an operation. The session is in exactly one of them, and
+// each phase alone decides the time-out that runs in it:
+//
+//   Idle            no operation, no connection             no time-out
+//   Connecting      connect issued                          connectMs
+//   AwaitingResult  request sent, the conversation runs     replyMs, restarted by keep-alives
+//   Printing        approval taken, receipts going out      none: printing may take long
+//   DecodingReport  report data taken, connection closed    none
+//   AwaitingEnd     "0023" sent after the final result      endMs
+//
+// Connection trouble (time-out, peer closing, socket error, a send on a
+// closed socket) ends an operation quietly in AwaitingEnd and with an error
+// box in every other phase.
+enum class SessionPhase : quint8 {
+    Idle,
+    Connecting,
+    AwaitingResult,
+    Printing,
+    DecodingReport,
+    AwaitingEnd,
 };
 
 // The operation time-outs. The program runs with these values; tests pass
@@ -42,9 +54,11 @@ struct SessionTimeouts {
 // connection of its own: start, request, dispatch of what comes back, the
 // closing "0023" and every way an operation can end.
 //
-// Everything runs on the GUI thread. Where the original flow let pending
-// window events run in the middle of its work, this one returns to the
-// event loop instead, and every handler reads the state when it runs.
+// Everything runs on the GUI thread. Socket events, time-outs, received
+// messages and the cashier's abort all enter through Handle(), which
+// decides by phase; an operation ends only there. Where the original flow
+// let pending window events run in the middle of its work, this one returns
+// to the event loop instead.
 class PaymentSession : public QObject {
     Q_OBJECT
 
@@ -53,17 +67,11 @@ public:
                    SessionTimeouts timeouts = {}, QObject* parent = nullptr);
     ~PaymentSession() override;
 
-    OperationState State() const { return state_; }
-    bool IsRunning() const { return state_ != OperationState::Idle; }
-
-    // Locks the window, advances and stores the session number and connects.
+    // The selected tab's operation. The window checks the fields first.
     void StartOperation();
-    void EndOperation();
-
-    // Starts a special command operation; refused (false) while another
-    // operation runs, so a second one never starts over the first.
+    // A special command or a report: refused (false) while an operation
+    // runs, so a second one never starts over the first.
     bool PreparePOSCommand(quint8 commandId);
-    // Starts a report operation for a period of two twelve-character codes.
     bool StartReport(const QString& startCode, const QString& endCode);
     QString ReportPeriodText() const { return reportPeriodText_; }
 
@@ -79,37 +87,46 @@ public:
 
     TrafficLog& Log() { return log_; }
 
-private:
-    void OnConnected();
-    void OnReadyRead();
-    void OnDisconnected();
-    void OnSocketError(QAbstractSocket::SocketError error);
-    void OnTimeout();
+Q_SIGNALS:
+    void phaseChanged(mereval::session::SessionPhase phase);
 
-    void SendMessage(const QByteArray& message, const QString& logText);
-    void SendRequestOfOperation();
+private:
+    enum class OperationKind : quint8 { Tab, Report, PosCommand };
+
+    struct Event {
+        enum Kind : quint8 { Connected, Received, Timeout, PeerClosed, SocketError, SendFailed };
+        Event(Kind what, const MessageCodec* received = nullptr, QString text = {})
+            : kind(what), message(received), detail(std::move(text)) {}
+        Kind kind;
+        const MessageCodec* message;  // Received
+        QString detail;               // SocketError: "number - description"
+    };
+
+    bool Begin(OperationKind kind);
+    void Handle(const Event& event);
+    void HandleMessage(const MessageCodec& message);
+    void EnterPhase(SessionPhase phase);
+    void EndOperation();
+    void EndOnConnectionTrouble(const Event& event);
+
+    void OnReadyRead();
+    void OnSocketError(QAbstractSocket::SocketError error);
     void DispatchMessages();
     bool DispatchOne();
-    void FailOperation(const QString& text);
-    void RestartTimer(int intervalMs);
+    bool IsOurs(const MessageCodec& message) const;
+    void Send(const QByteArray& message, const QString& logText = {});
     void CloseSocket();
 
     MessageCodec NewMessage(const char* code) const;
+    void SendRequestOfOperation();
     void SendStartTransaction(bool reservation);
-    void SendVoidRequest();
-    void SendTipRequest();
-    void SendReservationCompletionRequest();
+    void SendReceiptRequest(const char* code, std::optional<EntryField> amount, EntryField receipt);
     void SendReportRequest();
-    void SendPosCommandRequest();
     void SendEndTransaction();
 
-    void ShowStatusText(const QString& text);
-    void HandleKeepAlive();
     void HandleDecline(const MessageCodec& message);
-    void HandleButtonBox(const MessageCodec& message);
-    void HandleInputBox(const MessageCodec& message);
+    void HandleBox(const MessageCodec& message, bool input);
     void HandleApproveMessage(const MessageCodec& message);
-    void HandlePosCommandResponse();
     void DecodeReportData(const MessageCodec& message);
 
     SessionView& view_;
@@ -117,18 +134,19 @@ private:
     const SessionTimeouts timeouts_;
     TrafficLog log_;
 
-    QTcpSocket socket_;  // Winsock1
-    QTimer timer_;       // Timer1, the operation time-out
+    SessionPhase phase_ = SessionPhase::Idle;
+    QTimer timer_;                  // Timer1, the phase's time-out
+    QTcpSocket* socket_ = nullptr;  // Winsock1, the running operation's; a child of the session
     QByteArray receiveBuffer_;
     bool dispatchQueued_ = false;
 
-    OperationState state_ = OperationState::Idle;
-    bool reportPending_ = false;
-    bool reportDataArriving_ = false;
-    qint16 posCommandId_ = -1;
-    QString pendingStatusText_;
+    // What the running operation is; kept from its start to its end.
+    OperationKind kind_ = OperationKind::Tab;
+    quint8 posCommandId_ = 0;
     QString reportStartCode_;
     QString reportEndCode_;
+
+    QString pendingStatusText_;
     QString reportPeriodText_;
     std::function<void(const MessageCodec&)> reportDataHandler_;
 };

@@ -267,7 +267,7 @@ bool Form1::PrepareReport(const QDate& reportFrom, const QDate& reportTo, qint16
 void Form1::Startup() {
     burst_.Reset();
     boxes_.ReleaseBoxes();
-    session_->EndOperation();
+    SetOperationRunning(false);  // the idle layout
     settings_ = common::LoadProgramSettings();
     ApplyProgramMode();
     common::LoadSession(settings_);

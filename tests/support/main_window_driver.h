@@ -59,7 +59,8 @@ public:
     QLineEdit* Field(const char* name) const { return Find<QLineEdit>(name); }
     QPushButton* Button(const char* name) const { return Find<QPushButton>(name); }
     QTabBar* Tabs() const { return Find<QTabBar>("TabStrip1"); }
-    bool Running() const { return form_->Session().IsRunning(); }
+    // Loobu is usable exactly while an operation runs.
+    bool Running() const { return Button("Command2")->isEnabledTo(form_.get()); }
 
     void ClickTab(int tab) const {
         QTest::mouseClick(Tabs(), Qt::LeftButton, {}, Tabs()->tabRect(tab - 1).center());
