@@ -3,6 +3,7 @@
 #include "common/code_page.h"
 #include "common/program_settings.h"
 #include "common/value_helpers.h"
+#include "platform/connection_reset_probe.h"
 #include "session/conversions.h"
 #include "session/message_catalogue.h"
 #include "session/socket_error_number.h"
@@ -98,9 +99,20 @@ bool PaymentSession::Begin(OperationKind kind) {
                           FormatFixedWidth(settings_.session, catalogue::SessionDigits));
 
     socket_ = new QTcpSocket(this);
-    connect(socket_, &QTcpSocket::connected, this, [this] { Handle({Event::Connected}); });
+    connect(socket_, &QTcpSocket::connected, this, [this] {
+        resetProbe_ = std::make_unique<platform::ConnectionResetProbe>(socket_->socketDescriptor());
+        Handle({Event::Connected});
+    });
     connect(socket_, &QTcpSocket::readyRead, this, &PaymentSession::OnReadyRead);
-    connect(socket_, &QTcpSocket::disconnected, this, [this] { Handle({Event::PeerClosed}); });
+    connect(socket_, &QTcpSocket::disconnected, this, [this] {
+        if (resetProbe_ && resetProbe_->WasReset()) {
+            Handle({Event::SocketError, nullptr,
+                    QString::number(SocketErrorNumber(QAbstractSocket::RemoteHostClosedError)) +
+                        QStringLiteral(" - Connection reset by peer")});
+        } else {
+            Handle({Event::PeerClosed});
+        }
+    });
     connect(socket_, &QTcpSocket::errorOccurred, this, &PaymentSession::OnSocketError);
     if (settings_.fPort < 1 || settings_.fPort > 65535) {
         // No socket can reach it; report it the way a refused connection is.
@@ -143,28 +155,23 @@ void PaymentSession::Handle(const Event& event) {
 }
 
 void PaymentSession::EndOnConnectionTrouble(const Event& event) {
+    QString reason = event.detail;
+    if (event.kind == Event::Timeout) {
+        reason = QStringLiteral("Timeout");
+    } else if (event.kind == Event::PeerClosed) {
+        reason = QStringLiteral("Socket closed");
+    } else if (event.kind == Event::SendFailed) {
+        reason = QStringLiteral("Attempt to write on closed socket");
+    }
+    log_.LogEvent(QStringLiteral("Connection ended: ") + reason);
     const SessionPhase noted = phase_;
     EndOperation();
-    if (noted == SessionPhase::AwaitingEnd) {
-        return;  // the result is in; nothing is at stake
+    if (noted != SessionPhase::AwaitingEnd) {  // else the result is in; nothing is at stake
+        const bool connecting =
+            noted == SessionPhase::Connecting && event.kind == Event::SocketError;
+        view_.OpenBox(kBoxMessage, (connecting ? kCannotConnect : kConnectionLost) + reason + u')',
+                      kErrorBoxButtons);
     }
-    QString text;
-    switch (event.kind) {
-        case Event::Timeout:
-            text = kConnectionLost + QStringLiteral("Timeout)");
-            break;
-        case Event::PeerClosed:
-            text = kConnectionLost + QStringLiteral("Socket closed)");
-            break;
-        case Event::SendFailed:
-            text = kConnectionLost + QStringLiteral("Attempt to write on closed socket)");
-            break;
-        default:
-            text = (noted == SessionPhase::Connecting ? kCannotConnect : kConnectionLost) +
-                   event.detail + u')';
-            break;
-    }
-    view_.OpenBox(kBoxMessage, text, kErrorBoxButtons);
 }
 
 void PaymentSession::HandleMessage(const MessageCodec& message) {
@@ -346,6 +353,7 @@ void PaymentSession::CloseSocket() {
     if (!socket_) {
         return;
     }
+    resetProbe_.reset();  // it would hold our side's FIN back
     QTcpSocket* closing = std::exchange(socket_, nullptr);
     closing->disconnect(this);
     connect(closing, &QTcpSocket::disconnected, closing, &QObject::deleteLater);

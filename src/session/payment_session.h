@@ -10,12 +10,16 @@
 #include <QTimer>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QTcpSocket;
 
 namespace mereval::common {
 struct ProgramSettings;
+}
+namespace mereval::platform {
+class ConnectionResetProbe;
 }
 
 namespace mereval::session {
@@ -137,6 +141,7 @@ private:
     SessionPhase phase_ = SessionPhase::Idle;
     QTimer timer_;                  // Timer1, the phase's time-out
     QTcpSocket* socket_ = nullptr;  // Winsock1, the running operation's; a child of the session
+    std::unique_ptr<platform::ConnectionResetProbe> resetProbe_;  // while socket_ is connected
     QByteArray receiveBuffer_;
     bool dispatchQueued_ = false;
 

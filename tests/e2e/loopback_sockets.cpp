@@ -81,10 +81,14 @@ bool UnansweredListener::IsFull() {
     return false;
 }
 
-bool BreakConnectionTo(quint16 serverPort) {
+namespace {
+
+// The descriptor of this process's connection whose own (side "local") or
+// remote end is at 127.0.0.1:port, or -1.
+int ConnectionAt(quint16 port, bool local) {
     DIR* fds = ::opendir("/proc/self/fd");
     if (fds == nullptr) {
-        return false;
+        return -1;
     }
     int target = -1;
     while (const dirent* entry = ::readdir(fds)) {
@@ -93,25 +97,45 @@ bool BreakConnectionTo(quint16 serverPort) {
             continue;
         }
         sockaddr_in peer{};
+        sockaddr_in own{};
         socklen_t length = sizeof peer;
+        socklen_t ownLength = sizeof own;
         if (::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &length) == 0 &&
+            ::getsockname(fd, reinterpret_cast<sockaddr*>(&own), &ownLength) == 0 &&
             peer.sin_family == AF_INET && peer.sin_addr.s_addr == htonl(INADDR_LOOPBACK) &&
-            ntohs(peer.sin_port) == serverPort) {
+            ntohs(local ? own.sin_port : peer.sin_port) == port) {
             target = fd;
             break;
         }
     }
     ::closedir(fds);
-    if (target < 0) {
-        return false;
-    }
+    return target;
+}
+
+// Puts an unconnected socket under the descriptor; the connection it held
+// is closed by that.
+bool ReplaceSocket(int target) {
     const int fresh = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fresh < 0) {
+    if (target < 0 || fresh < 0) {
         return false;
     }
     const bool replaced = ::dup3(fresh, target, O_CLOEXEC) == target;
     ::close(fresh);
     return replaced;
+}
+
+}  // namespace
+
+bool BreakConnectionTo(quint16 serverPort) {
+    return ReplaceSocket(ConnectionAt(serverPort, false));
+}
+
+bool ResetConnectionOf(quint16 serverPort) {
+    const int target = ConnectionAt(serverPort, true);
+    const linger abortive{1, 0};
+    return target >= 0 &&
+           ::setsockopt(target, SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive) == 0 &&
+           ReplaceSocket(target);
 }
 
 }  // namespace mereval::test

@@ -35,4 +35,8 @@ private:
 // connection is open.
 bool BreakConnectionTo(quint16 serverPort);
 
+// Closes the server's end of the connection to 127.0.0.1:serverPort in this
+// process with a reset (RST) instead of an orderly close.
+bool ResetConnectionOf(quint16 serverPort);
+
 }  // namespace mereval::test
