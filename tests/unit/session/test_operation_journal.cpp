@@ -1,0 +1,133 @@
+#include "common/error_log.h"
+#include "platform/durable_file.h"
+#include "session/operation_journal.h"
+#include "support/temp_environment.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace mereval::session {
+namespace {
+
+using namespace Qt::Literals::StringLiterals;
+
+const QDateTime kNoon(QDate(2026, 12, 6), QTime(12, 0, 5));
+
+struct JournalCase {
+    const char* name;
+    QByteArray journal;  // nullptr-like empty with missing: the file does not exist
+    bool missing;
+    QString warning;  // empty: nothing unknown
+};
+
+void PrintTo(const JournalCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+const QByteArray kPaymentStart = "2026-12-06 12:00:05\t000042\tstart\tKaardimakse\t12.34\t\n";
+const QString kPaymentWarning =
+    u"Eelmise toimingu tulemus on teadmata: Kaardimakse 12.34, sessioon 000042, 06.12.2026 "
+    u"12:00:05. Kontrollige tulemust aruandest enne kordamist."_s;
+
+class OperationJournalRead : public ::testing::TestWithParam<JournalCase> {
+protected:
+    test::TempProgramEnvironment env_;
+};
+
+TEST_P(OperationJournalRead, FindsTheLastPaymentWithoutOutcome) {
+    const JournalCase& c = GetParam();
+    if (!c.missing) {
+        QFile file(OperationJournal::FilePath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(c.journal);
+    }
+    const auto unknown = OperationJournal().UnknownOutcome();
+    EXPECT_EQ(unknown ? OperationJournal::WarningText(*unknown) : QString(), c.warning);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Journals, OperationJournalRead,
+    ::testing::Values(
+        JournalCase{"Missing", {}, true, {}}, JournalCase{"Empty", {}, false, {}},
+        JournalCase{"StartWithoutEnd", kPaymentStart, false, kPaymentWarning},
+        JournalCase{
+            "Ended", kPaymentStart + "2026-12-06 12:00:09\t000042\tend\tdeclined 05\n", false, {}},
+        JournalCase{"Warned", kPaymentStart + "2026-12-06 12:01:00\t000042\twarned\n", false, {}},
+        // A report or a special command after it moves no money.
+        JournalCase{"ReportAfterIt",
+                    kPaymentStart + "2026-12-06 12:03:00\t000043\tstart\tAruanne\t\t\n", false,
+                    kPaymentWarning},
+        JournalCase{"EndOfAnotherSession",
+                    kPaymentStart + "2026-12-06 12:00:09\t000041\tend\ttimeout\n", false,
+                    kPaymentWarning},
+        // The crash cut the end's line: the outcome did not reach the disk.
+        JournalCase{"TornEnd", kPaymentStart + "2026-12-06 12:00:09\t000042\ten", false,
+                    kPaymentWarning},
+        JournalCase{"TornStartAfterAnEnd",
+                    kPaymentStart + "2026-12-06 12:00:09\t000042\tend\ttimeout\n2026-12-0",
+                    false,
+                    {}},
+        JournalCase{"GarbageLines", "\x01\x02\n\tstart\n" + kPaymentStart + "x\ty\tz\n", false,
+                    kPaymentWarning},
+        JournalCase{"CancellationShowsTheReceipt",
+                    "2026-12-06 12:00:05\t000007\tstart\tTühistamine\t\t123\n", false,
+                    u"Eelmise toimingu tulemus on teadmata: Tühistamine 123, sessioon 000007, "
+                    u"06.12.2026 12:00:05. Kontrollige tulemust aruandest enne kordamist."_s}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(OperationJournal, WritesOwnerOnlyLinesThatFollowATornOne) {
+    test::TempProgramEnvironment env;
+    ASSERT_EQ(
+        platform::AppendDurably(OperationJournal::FilePath(), "2026-12-06 11:00:00\t000041\tsta"),
+        0);
+    OperationJournal journal([] { return kNoon; });
+    journal.Started(42, u"Kaardimakse"_s, u"12.34"_s, {});
+    const auto unknown = journal.UnknownOutcome();
+    ASSERT_TRUE(unknown);
+    EXPECT_EQ(OperationJournal::WarningText(*unknown), kPaymentWarning);
+    journal.Ended(42, u"approved STAN=7"_s);
+    EXPECT_FALSE(journal.UnknownOutcome());
+    EXPECT_EQ(env.ReadFile(u"journal.txt"_s),
+              "2026-12-06 11:00:00\t000041\tsta\n" + kPaymentStart +
+                  "2026-12-06 12:00:05\t000042\tend\tapproved STAN=7\n");
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(OperationJournal::FilePath()).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+TEST(OperationJournal, TrimKeepsTheNewestLines) {
+    test::TempProgramEnvironment env;
+    QByteArray lines;
+    for (int i = 0; i < OperationJournal::kKeptLines + 5; ++i) {
+        lines += "2026-12-06 12:00:00\t" + QByteArray::number(100000 + i) + "\treprint\n";
+    }
+    QFile file(OperationJournal::FilePath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(lines + "torn");
+    file.close();
+    OperationJournal().Trim();
+    const QByteArray kept = env.ReadFile(u"journal.txt"_s);
+    EXPECT_EQ(kept.count('\n'), OperationJournal::kKeptLines);
+    EXPECT_TRUE(kept.startsWith("2026-12-06 12:00:00\t100005\t"));
+    EXPECT_TRUE(kept.endsWith("\t110004\treprint\n"));
+}
+
+// A till whose folder cannot take the journal still takes payments; the
+// error log says why, once.
+TEST(OperationJournal, UnwritableJournalIsReportedOnce) {
+    test::TempProgramEnvironment env;
+    ASSERT_TRUE(QDir().mkdir(OperationJournal::FilePath()));  // EISDIR
+    OperationJournal journal;
+    journal.Started(1, u"Kaardimakse"_s, u"1.00"_s, {});
+    journal.Ended(1, u"timeout"_s);
+    EXPECT_FALSE(journal.UnknownOutcome());
+    const QByteArray errors = env.ReadFile(QFileInfo(common::DefaultErrorLogPath()).fileName());
+    EXPECT_EQ(errors.count("OperationJournal"), 1) << errors.constData();
+}
+
+}  // namespace
+}  // namespace mereval::session
