@@ -105,6 +105,7 @@ struct CupsSpooler::OpenedPrinter {
     HttpConnection control;
     Document document = Document::None;
     qint32 job = 0;
+    qint64 jobBytes = 0;
     QFile outputFile;
 
     http_t* Control() {
@@ -207,6 +208,7 @@ qint32 CupsSpooler::StartDocument(qint32 printer, const QString& documentName,
     }
     opened->document = OpenedPrinter::Document::Job;
     opened->job = job;
+    opened->jobBytes = 0;
     return job;
 }
 
@@ -242,6 +244,7 @@ bool CupsSpooler::WritePrinter(qint32 printer, QByteArrayView bytes, qint32& wri
                 return false;
             }
             written = static_cast<qint32>(bytes.size());
+            opened->jobBytes += bytes.size();
             return true;
     }
     return false;
@@ -273,8 +276,19 @@ bool CupsSpooler::EndDocument(qint32 printer) {
             opened->outputFile.close();
             return opened->outputFile.error() == QFileDevice::NoError;
         case OpenedPrinter::Document::Job:
-            return cupsFinishDocument(opened->stream.get(), opened->name.constData()) <=
-                   IPP_STATUS_OK_EVENTS_COMPLETE;
+            // Nothing to print is no job: the server would keep an empty
+            // document waiting for ever. It goes without a trace.
+            if (opened->jobBytes == 0) {
+                cupsCancelJob2(opened->Control(), opened->name.constData(), opened->job, 1);
+                return true;
+            }
+            if (cupsFinishDocument(opened->stream.get(), opened->name.constData()) <=
+                IPP_STATUS_OK_EVENTS_COMPLETE) {
+                return true;
+            }
+            // Half a job is never left behind on the server.
+            cupsCancelJob2(opened->Control(), opened->name.constData(), opened->job, 0);
+            return false;
     }
     return false;
 }

@@ -2,18 +2,27 @@
 
 #include "platform/document_opener.h"
 
+#include <QObject>
+
+#include <functional>
+
 namespace mereval::platform {
 
-// DocumentOpener through QDesktopServices, so it needs a QGuiApplication; it
-// lives in its own library for that reason (mereval_platform_desktop) and
-// the logic libraries see only the interface.
-//
-// On X11 desktops Qt starts xdg-open (or the desktop's own launcher) and
-// reports whether that could be started; a launcher that then finds no
-// viewer for the type is not seen here.
+// DocumentOpener through the desktop's "xdg-open", which hands the file to
+// the viewer registered for its type. The window never waits for it: the
+// opener runs on its own, and when it ends in failure (status 3: no program
+// takes the type) ViewerFailed is called then. A launcher that cannot start
+// at all makes OpenDocument false at once.
 class DesktopDocumentOpener final : public DocumentOpener {
 public:
+    explicit DesktopDocumentOpener(std::function<void()> viewerFailed);
+    ~DesktopDocumentOpener() override;
+
     bool OpenDocument(const QString& path) override;
+
+private:
+    std::function<void()> viewerFailed_;
+    QObject launchers_;  // the running openers, ended with this object
 };
 
 }  // namespace mereval::platform

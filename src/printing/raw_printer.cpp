@@ -112,18 +112,20 @@ bool RAWPrinter::GiveUp(qint16 code, bool endDocument) {
     return false;
 }
 
-void RAWPrinter::ReleaseJob() {
+bool RAWPrinter::CancelJob() {
+    const bool cancelled = spooler_.CancelJob(hPrinter_, hJob_);
     spooler_.EndPage(hPrinter_);
     spooler_.EndDocument(hPrinter_);
     spooler_.ClosePrinter(hPrinter_);
     jobStarted_ = false;
+    return cancelled;
 }
 
 bool RAWPrinter::Write(QByteArrayView bytes) {
     bytesToWrite_ += bytes.size();
     qint32 written = 0;
     if (!spooler_.WritePrinter(hPrinter_, bytes, written)) {
-        ReleaseJob();
+        CancelJob();
         err_ = kWriteFailed;
         return false;
     }
@@ -147,7 +149,7 @@ bool RAWPrinter::PrintFile(const QString& fname) {
     err_ = 0;
     QFile file(fname);
     if (!file.open(QIODevice::ReadOnly)) {
-        ReleaseJob();
+        CancelJob();
         err_ = kCantReadFile;
         return false;
     }
@@ -156,7 +158,7 @@ bool RAWPrinter::PrintFile(const QString& fname) {
         const qint64 chunkSize = std::min(kFileChunk, length - sent);
         const QByteArray chunk = file.read(chunkSize);
         if (chunk.size() != chunkSize) {
-            ReleaseJob();
+            CancelJob();
             err_ = kCantReadFile;
             return false;
         }
@@ -192,8 +194,7 @@ bool RAWPrinter::KillDoc() {
     err_ = 0;
     bool cancelled = false;
     if (jobStarted_) {
-        cancelled = spooler_.CancelJob(hPrinter_, hJob_);
-        ReleaseJob();
+        cancelled = CancelJob();
     }
     if (!cancelled) {
         err_ = kCantCancelJob;

@@ -81,9 +81,10 @@ public:
     qint32 hJob() const { return hJob_; }
 
 private:
-    // After a failing step of a running document: whatever still holds is
-    // closed, and the object is closed.
-    void ReleaseJob();
+    // Cancels the running document and closes whatever still holds, the
+    // object included: a job that failed half-way is never printed nor left
+    // behind. True when the spooler took the cancel.
+    bool CancelJob();
     // Gives the printer back after a failed step, with the step's error code.
     bool GiveUp(qint16 code, bool endDocument);
     bool Write(QByteArrayView bytes);

@@ -9,7 +9,7 @@
 #include "ui/box_answer_sink.h"
 #include "ui/box_stack.h"
 #include "ui/form2.h"
-#include "ui/key_burst.h"
+#include "ui/keyboard_path.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -25,6 +25,10 @@ class QLineEdit;
 class QPushButton;
 class QStatusBar;
 class QTabBar;
+
+namespace mereval::session {
+struct Operation;
+}
 
 namespace mereval::ui {
 
@@ -90,18 +94,17 @@ private:
     void BuildControls();
     void BuildMenu();
     void Startup();
-    void OnTabChange(int index);
-    bool OnKeyPressPreview(QKeyEvent* event);
-    void OnBurstEnd();
+    void OnTabChange();
+    bool PreviewKey(const QKeyEvent& key);
+    void OnSwipe(const QString& track);
     void OnTimer2();
-    void RefuseEntry(const QString& text, bool amount);
-    void RemoveSwipeFromField(const QString& keys);
     QLineEdit* Field(session::EntryField field) const;
+    QGroupBox* FrameOf(const session::Operation& operation) const;
 
     common::ProgramSettings settings_;
     BoxStack boxes_;
     std::unique_ptr<session::PaymentSession> session_;
-    platform::DesktopDocumentOpener documentOpener_;
+    std::unique_ptr<platform::DesktopDocumentOpener> documentOpener_;
     std::unique_ptr<report::TransactionReport> report_;
     std::unique_ptr<printing::ReceiptPrinter> receiptPrinter_;
 
@@ -141,12 +144,7 @@ private:
     SettingsDialog* settingsDialog_ = nullptr;
     // Children of the window, so that they are found by name like the controls.
     QTimer Timer2{this};
-    QTimer Timer3{this};
-
-    qint16 currentTab_ = 0;
-    quint8 lastChangedField_ = 0;
-    QString savedAmountText_;
-    KeyBurst burst_;
+    KeyboardPath* keyboard_ = nullptr;  // a child, as Timer3 within it
 };
 
 }  // namespace mereval::ui

@@ -4,6 +4,7 @@
 #include "ui/dialog_frame.h"
 #include "ui/twips.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -132,7 +133,9 @@ void SettingsDialog::ShowData() {
 }
 
 void SettingsDialog::BringToFront() {
-    if (!isVisible() || isActiveWindow()) {
+    // Only while the program has the keyboard, as the box stack does: pulling
+    // the dialog over another program would take that program's keyboard away.
+    if (!isVisible() || isActiveWindow() || QApplication::activeWindow() == nullptr) {
         return;
     }
     raise();

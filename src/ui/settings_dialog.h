@@ -35,7 +35,7 @@ public:
     void ShowData();
 
     // For the main window's timer: raises and activates the dialog while it
-    // is shown and another window holds the focus.
+    // is shown and another window of this program holds the focus.
     void BringToFront();
 
 public Q_SLOTS:

@@ -4,12 +4,12 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
-#include <QDesktopServices>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
-#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -124,32 +124,44 @@ TEST_F(Form3Test, LoobuAndEscKeepTheChoicesTheCloseBoxForgetsThem) {
     EXPECT_EQ(spy_.count(), 0);
 }
 
-// Catches what QDesktopServices hands over for the "file" scheme.
-class FileUrlCatcher : public QObject {
-    Q_OBJECT
+// The desktop's launcher, replaced on PATH by one that notes the file and
+// ends with the status asked for: 3 is "no program takes this type".
+TEST(DesktopDocumentOpenerTest, TellsLaterWhenNoViewerTakesTheFile) {
+    QTemporaryDir bin;
+    const QString noted = bin.filePath(u"noted"_s);
+    const auto launcher = [&](int status) {
+        QFile script(bin.filePath(u"xdg-open"_s));
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\necho \"$1\" >> '" + noted.toUtf8() + "'\nexit " +
+                     QByteArray::number(status) + "\n");
+        script.setPermissions(script.permissions() | QFile::ExeOwner);
+    };
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", bin.path().toUtf8() + ':' + path);
+    int failures = 0;
+    platform::DesktopDocumentOpener opener([&] { ++failures; });
+    const QString file = u"/tmp/Mereval kaust/Report õ.pdf"_s;
+    const auto notedLines = [&] {
+        QFile log(noted);
+        return log.open(QIODevice::ReadOnly) ? log.readAll().count('\n') : 0;
+    };
 
-public:
-    QList<QUrl> urls;
+    launcher(0);
+    EXPECT_TRUE(opener.OpenDocument(file));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return notedLines() == 1; }));
+    launcher(3);
+    EXPECT_TRUE(opener.OpenDocument(file));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return failures > 0; }));
+    EXPECT_EQ(failures, 1);
+    QFile log(noted);
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(log.readAll()), file + u'\n' + file + u'\n');
 
-public Q_SLOTS:
-    void Open(const QUrl& url) { urls.append(url); }
-};
-
-TEST(DesktopDocumentOpenerTest, HandsTheFileToTheDesktopAndTellsWhenNothingTakesIt) {
-    platform::DesktopDocumentOpener opener;
-    const QString path = u"/tmp/Mereval kaust/Report õ.pdf"_s;
-    // The headless platform has no desktop to open anything with.
-    EXPECT_FALSE(opener.OpenDocument(path));
-
-    FileUrlCatcher catcher;
-    QDesktopServices::setUrlHandler(u"file"_s, &catcher, "Open");
-    EXPECT_TRUE(opener.OpenDocument(path));
-    QDesktopServices::unsetUrlHandler(u"file"_s);
-    ASSERT_EQ(catcher.urls.size(), 1);
-    EXPECT_EQ(catcher.urls[0].toLocalFile(), path);
+    // No launcher at all: refused at once.
+    qputenv("PATH", bin.filePath(u"nothing"_s).toUtf8());
+    EXPECT_FALSE(opener.OpenDocument(file));
+    qputenv("PATH", path);
 }
 
 }  // namespace
 }  // namespace mereval::ui
-
-#include "test_form3.moc"

@@ -1,3 +1,6 @@
+#include "session/conversions.h"
+#include "session/message_catalogue.h"
+#include "session/message_codec.h"
 #include "support/main_window_driver.h"
 #include "support/qt_print_to.h"
 #include "support/temp_environment.h"
@@ -13,11 +16,14 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <ostream>
 #include <vector>
 
 namespace mereval::ui {
 namespace {
+
+using namespace Qt::StringLiterals;
 
 const QString kInvalidAmount = QStringLiteral("Vigane summa.");
 const QString kInvalidReceipt = QStringLiteral("Vigane kviitungi number.");
@@ -93,6 +99,27 @@ TEST_F(MainWindow, ReportOnlyModeIsTheDefaultAndOffersNoOperation) {
     EXPECT_TRUE(ui_.Find<QFrame>("TabPage")->isVisible());
     EXPECT_EQ(VisibleFrames(), QStringList{QStringLiteral("Frame1")});
     EXPECT_TRUE(ui_.Button("Command1")->isVisible());
+}
+
+// A fixed border, and every caption and the logo whole in the face that the
+// machine gives for Arial.
+TEST_F(MainWindow, KeepsItsSizeAndShowsEveryCaptionInFull) {
+    Form1& form = OpenWindow();
+    EXPECT_EQ(form.minimumSize(), form.maximumSize());
+    EXPECT_EQ(form.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint),
+              Qt::WindowMinimizeButtonHint);
+    QTabBar* tabs = ui_.Tabs();
+    constexpr int kRoom = 3;  // pixels of the tab around its caption, each side
+    for (int i = 0; i < tabs->count(); ++i) {
+        const int caption = tabs->fontMetrics().horizontalAdvance(tabs->tabText(i));
+        EXPECT_LE(caption + 2 * kRoom, tabs->tabRect(i).width()) << i;
+        EXPECT_LE(tabs->tabRect(i).right(), tabs->width()) << i;
+    }
+    for (QLabel* label : form.centralWidget()->findChildren<QLabel*>()) {
+        EXPECT_LE(label->sizeHint().width(), label->width()) << label->objectName().toStdString();
+    }
+    auto* logo = ui_.Find<QLabel>("Image1");
+    EXPECT_TRUE(QRect(QPoint(), logo->size()).contains(QRect(QPoint(), logo->pixmap().size())));
 }
 
 // ---------------------------------------------------------------------------
@@ -176,21 +203,31 @@ TEST_F(MainWindow, CompletionReceiptFieldTakesSixCharactersAtMost) {
 // ---------------------------------------------------------------------------
 // Tabs and focus
 
-TEST_F(MainWindow, TabChangesEmptyTheFieldsExceptAReclickOfTheSelectedTab) {
+TEST_F(MainWindow, OnlyAChangeOfTheSelectedTabEmptiesTheFields) {
     Form1& form = OpenWindow();
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Mereval - POS:00000001"));
     EXPECT_EQ(VisibleFrames(), QStringList{QStringLiteral("Frame1")});
     EXPECT_FALSE(ui_.Find<QLabel>("Label5")->isVisible());
     EXPECT_EQ(QApplication::focusWidget(), ui_.Field("Text2"));
 
-    ui_.Field("Text2")->setText(QStringLiteral("5.00"));
-    ui_.ClickTab(1);  // the first click after start-up empties even the selected tab
-    EXPECT_EQ(ui_.Field("Text2")->text(), QString());
+    // Only a change of the selected tab counts: not another button's click,
+    // nor a click on the selected tab.
     ui_.Field("Text2")->setText(QStringLiteral("5.00"));
     ui_.Field("Text1")->setText(QStringLiteral("4761"));
-    ui_.ClickTab(1);
-    EXPECT_EQ(ui_.Field("Text2")->text(), QStringLiteral("5.00"));
-    EXPECT_EQ(ui_.Field("Text1")->text(), QStringLiteral("4761"));
+    for (const auto& [button, tab] : {std::pair{Qt::RightButton, 3},
+                                      {Qt::MiddleButton, 2},
+                                      {Qt::LeftButton, 1},
+                                      {Qt::RightButton, 1}}) {
+        const QPoint at = ui_.Tabs()->tabRect(tab - 1).center();
+        QTest::mouseClick(ui_.Tabs(), button, {}, at);
+        // Nor does a scroll over the strip.
+        QWheelEvent wheel(at, ui_.Tabs()->mapToGlobal(at), {}, {0, tab * 60 - 120}, Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(ui_.Tabs(), &wheel);
+        EXPECT_EQ(ui_.Tabs()->currentIndex(), 0);
+        EXPECT_EQ(ui_.Field("Text2")->text(), QStringLiteral("5.00")) << button << tab;
+        EXPECT_EQ(ui_.Field("Text1")->text(), QStringLiteral("4761"));
+    }
 
     // A click leaves the focus in the tab's first field, ready for typing.
     const struct {
@@ -213,19 +250,6 @@ TEST_F(MainWindow, TabChangesEmptyTheFieldsExceptAReclickOfTheSelectedTab) {
         EXPECT_EQ(ui_.Find<QGroupBox>(visit.frame)->title(), visit.caption);
         EXPECT_EQ(QApplication::focusWidget(), ui_.Field(visit.firstField)) << "tab " << visit.tab;
     }
-}
-
-TEST_F(MainWindow, ScrollingOverTheTabStripChangesNothing) {
-    OpenWindow();
-    ui_.Field("Text2")->setText(QStringLiteral("5.00"));
-    for (const int delta : {-120, 120}) {
-        const QPoint at = ui_.Tabs()->tabRect(0).center();
-        QWheelEvent wheel(at, ui_.Tabs()->mapToGlobal(at), {}, {0, delta}, Qt::NoButton,
-                          Qt::NoModifier, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(ui_.Tabs(), &wheel);
-    }
-    EXPECT_EQ(ui_.Tabs()->currentIndex(), 0);
-    EXPECT_EQ(ui_.Field("Text2")->text(), QStringLiteral("5.00"));
 }
 
 TEST_F(MainWindow, CtrlTabCyclesTheTabsAndFocusesTheirFirstField) {
@@ -260,120 +284,154 @@ TEST_F(MainWindow, FocusNeverRestsOnTheStatusLineOrTheTabStripWhileIdle) {
 }
 
 // ---------------------------------------------------------------------------
-// Card swipes in the keyboard stream
+// The keyboard path: keystrokes -> (fields, request sent)
 
-TEST_F(MainWindow, SwipeIntoTheAmountFieldStartsThePaymentWithTheTypedAmount) {
-    Form1& form = OpenWindow();
-    ui_.Type("Text2", QStringLiteral("5.00"), 0);  // four keys, however fast, are typing
-    ASSERT_FALSE(ui_.Running());
-    ui_.Keys(ui_.Field("Text2"), kTrack, 2);  // 37 keys in 72 ms
-    EXPECT_EQ(ui_.Field("Text2")->text(), QStringLiteral("5.00") + kTrack);
-    ASSERT_TRUE(ui_.WaitBurstEnd());
-    EXPECT_EQ(ui_.Field("Text2")->text(), QStringLiteral("5.00"));
-    EXPECT_EQ(ui_.Field("Text1")->text(), kTrack);
-    EXPECT_TRUE(ui_.Running());
-    EXPECT_EQ(form.Boxes().Count(), 0);
+// One thing the cashier or the reader does: characters into a field (or the
+// control named) at a gap in ms, a single key, or a change without keys (a
+// mouse paste, a click of another tab).
+struct Act {
+    enum Kind { Keys, Key, Set, Tab } kind;
+    const char* target = nullptr;
+    QString text;
+    quint64 gapMs = 0;
+    QKeyCombination key = {};
+    bool waitForBurstEnd = true;
+};
+Act Keys(const char* target, const QString& text, quint64 gapMs) {
+    return {Act::Keys, target, text, gapMs};
+}
+Act Swipe(const char* target) {
+    return {Act::Keys, target, kTrack, 2, {}, false};  // 37 keys in 72 ms
+}
+Act Key(const char* target, QKeyCombination key) {
+    return {Act::Key, target, {}, 0, key};
+}
+Act Set(const char* target, const char* text) {
+    return {Act::Set, target, QString::fromLatin1(text)};
+}
+Act ClickTab(int tab) {
+    return {Act::Tab, nullptr, QString::number(tab)};
 }
 
-TEST_F(MainWindow, SwipeWhileOkHasTheFocusCountsEachKeyOnce) {
-    OpenWindow();
-    ui_.Type("Text2", QStringLiteral("5.00"), 0);
-    ui_.Button("Command1")->setFocus();  // the button leaves the keys to its window
-    ui_.Keys(ui_.Button("Command1"), kTrack, 2);
-    ASSERT_TRUE(ui_.WaitBurstEnd());
-    EXPECT_EQ(ui_.Field("Text1")->text(), kTrack);
-    EXPECT_TRUE(ui_.Running());
-}
-
-TEST_F(MainWindow, AmountKeptFromTypingIsForgottenOnATabChange) {
-    Form1& form = OpenWindow();
-    ui_.Type("Text2", QStringLiteral("5.00"), 0);
-    ui_.ClickTab(4);
-    ui_.Type("Text2", kTrack, 2);
-    EXPECT_EQ(ui_.Field("Text2")->text(), QString());
-    EXPECT_EQ(ui_.BoxText(), kInvalidAmount);
-    EXPECT_EQ(ui_.Field("Text1")->text(), QString());
-    EXPECT_FALSE(ui_.Running());
-    ui_.ClickBoxButton(QStringLiteral("OK"));
-    EXPECT_TRUE(form.isEnabled());
-}
-
-TEST_F(MainWindow, SwipeIntoTheCardNumberFieldChecksTheAmount) {
-    OpenWindow();
-    ui_.ClickTab(4);
-    ui_.Type("Text2", QStringLiteral("12a"), 100);
-    ui_.Type("Text1", kTrack, 1);
-    EXPECT_FALSE(ui_.Running());
-    EXPECT_EQ(ui_.BoxText(), kInvalidAmount);
-    EXPECT_EQ(ui_.Field("Text1")->text(), QString());
-    EXPECT_EQ(ui_.Field("Text2")->text(), QStringLiteral("12a"));
-    ui_.ClickBoxButton(QStringLiteral("OK"));
-
-    ui_.Type("Text2", QStringLiteral("12"), 100);
-    ui_.Field("Text1")->setText(QStringLiteral("4761"));
-    ui_.Type("Text1", kTrack, 1);  // replaces the text that the focus selected
-    EXPECT_TRUE(ui_.Running());
-    EXPECT_EQ(ui_.Field("Text1")->text(), kTrack);
-    EXPECT_EQ(ui_.Field("Text2")->text(), QStringLiteral("12"));
-}
-
-// On tab 2 a swipe is taken out of the receipt field and starts nothing; what
-// stays in the field tells how each burst was judged.
-struct BurstCase {
+struct KeyCase {
     const char* name;
-    int count;
-    quint64 gapMs;
-    bool swipe;
+    std::vector<Act> acts;
+    // Text1 (card), Text2 (amount), Text3 (receipt number of tab 2).
+    QStringList fields;
+    std::optional<double> amountSent = {};  // the "0001" request's amount
+    QString box = {};
 };
 
-void PrintTo(const BurstCase& c, std::ostream* out) {
+void PrintTo(const KeyCase& c, std::ostream* out) {
     *out << c.name;
 }
 
-class MainWindowBurst : public MainWindow, public ::testing::WithParamInterface<BurstCase> {};
+class MainWindowKeys : public MainWindow, public ::testing::WithParamInterface<KeyCase> {
+protected:
+    void Do(const Act& act) {
+        QWidget* target = act.target == nullptr  ? nullptr
+                          : act.target[0] == 'T' ? static_cast<QWidget*>(ui_.Focus(act.target))
+                                                 : ui_.Button(act.target);
+        switch (act.kind) {
+            case Act::Keys:
+                target->setFocus();
+                ui_.Keys(target, act.text, act.gapMs);
+                break;
+            case Act::Key:
+                QTest::keyClick(target, act.key.key(), act.key.keyboardModifiers());
+                break;
+            case Act::Set:
+                static_cast<QLineEdit*>(target)->setText(act.text);
+                break;
+            case Act::Tab:
+                ui_.ClickTab(act.text.toInt());
+                break;
+        }
+        if (act.waitForBurstEnd) {
+            ASSERT_TRUE(ui_.WaitBurstEnd());
+        }
+    }
+    std::optional<double> AmountSent() {
+        if (!ui_.Running() || !QTest::qWaitFor([this] {
+                return !connections_.empty() && connections_.front()->bytesAvailable() > 0;
+            })) {
+            return std::nullopt;
+        }
+        session::MessageCodec request;
+        QByteArray rest;
+        EXPECT_EQ(request.Parse(connections_.front()->readAll(), rest), request.kDecoded);
+        EXPECT_EQ(request.GetField(session::catalogue::field::Code, {}), "0001");
+        return session::DoubleFromBytes(request.GetField(session::catalogue::field::Amount, {}));
+    }
+};
 
-TEST_P(MainWindowBurst, IsASwipeFromFiveKeysAtTwentyMsEachCountingThePause) {
-    const BurstCase& c = GetParam();
-    Form1& form = OpenWindow();
-    ui_.ClickTab(2);
-    ui_.Type("Text3", QStringLiteral("12"), 100);
-    const QString burst = QStringLiteral("9876543210").repeated(4).left(c.count);
-    ui_.Type("Text3", burst, c.gapMs);
-    EXPECT_EQ(ui_.Field("Text3")->text(),
-              c.swipe ? QStringLiteral("12") : QStringLiteral("12") + burst);
-    EXPECT_EQ(ui_.Field("Text1")->text(), QString());
-    EXPECT_FALSE(ui_.Running());
-    EXPECT_EQ(form.Boxes().Count(), 0);
+TEST_P(MainWindowKeys, LeaveTheFieldsAndSendTheRequest) {
+    const KeyCase& c = GetParam();
+    OpenWindow();
+    for (const Act& act : c.acts) {
+        Do(act);
+    }
+    ASSERT_TRUE(ui_.WaitBurstEnd());
+    EXPECT_EQ(ui_.EntryTexts().mid(0, 3), c.fields);
+    EXPECT_EQ(ui_.BoxText(), c.box);
+    EXPECT_EQ(AmountSent(), c.amountSent);
 }
 
+const QString kSwiped = kTrack;
 INSTANTIATE_TEST_SUITE_P(
-    Bursts, MainWindowBurst,
-    ::testing::Values(BurstCase{"FourAtOnce", 4, 0, false}, BurstCase{"FiveAtOnce", 5, 0, true},
-                      // 5 gaps + the 55 ms pause: 120 ms is just 20 per key, 125 is over.
-                      BurstCase{"SixAt13Ms", 6, 13, true}, BurstCase{"SixAt14Ms", 6, 14, false},
-                      BurstCase{"ThirtySevenIn72Ms", 37, 2, true},
-                      BurstCase{"TenAt100Ms", 10, 100, false}),
-    [](const ::testing::TestParamInfo<BurstCase>& info) { return info.param.name; });
-
-TEST_F(MainWindow, OkWhileABurstArrivesOnlyEmptiesTheStatusLine) {
-    Form1& form = OpenWindow();
-    form.ShowStatusLine(QStringLiteral("Eelmine tekst"));
-    ui_.Keys(ui_.Focus("Text2"), QStringLiteral("5.00"), 0);
-    ASSERT_TRUE(ui_.Find<QTimer>("Timer3")->isActive());
-    ui_.PressOk();
-    EXPECT_EQ(ui_.Field("Text10")->text(), QString());
-    ASSERT_TRUE(ui_.WaitBurstEnd());
-    EXPECT_FALSE(ui_.Running());
-    EXPECT_EQ(form.Boxes().Count(), 0);
-
-    // A reader's closing Enter: the swipe's own end starts the payment, once.
-    ui_.Keys(ui_.Focus("Text2"), kTrack, 1);
-    QTest::keyClick(ui_.Field("Text2"), Qt::Key_Return);
-    EXPECT_FALSE(ui_.Running());
-    ASSERT_TRUE(ui_.WaitBurstEnd());
-    EXPECT_TRUE(ui_.Running());
-    EXPECT_EQ(form.Settings().session, 1);
-}
+    Sequences, MainWindowKeys,
+    ::testing::ValuesIn(std::vector<KeyCase>{
+        // Whatever changed the amount last, the swipe leaves what it showed.
+        {"Backspace",
+         {Keys("Text2", u"100"_s, 100), Key("Text2", Qt::Key_Backspace), Swipe("Text2")},
+         {kSwiped, u"10"_s, {}},
+         10.0},
+        {"Delete",
+         {Keys("Text2", u"1005"_s, 100), Key("Text2", Qt::Key_Left), Key("Text2", Qt::Key_Delete),
+          Swipe("Text2")},
+         {kSwiped, u"100"_s, {}},
+         100.0},
+        {"PastedByMouse", {Set("Text2", "12.00"), Swipe("Text2")}, {kSwiped, u"12.00"_s, {}}, 12.0},
+        // A button leaves the keys to its window: each counts once.
+        {"SwipeWhileOkHasTheFocus",
+         {Keys("Text2", u"5.00"_s, 0), Swipe("Command1")},
+         {kSwiped, u"5.00"_s, {}},
+         5.0},
+        // A reader's closing Enter: the swipe's own end starts the payment, once.
+        {"ReadersClosingEnter",
+         {Set("Text2", "5.00"), Swipe("Text2"), Key("Text2", Qt::Key_Return)},
+         {kSwiped, u"5.00"_s, {}},
+         5.0},
+        {"AmountOfAnotherTabIsGone",
+         {Keys("Text2", u"5.00"_s, 0), ClickTab(4), Swipe("Text2")},
+         {{}, {}, {}},
+         std::nullopt,
+         kInvalidAmount},
+        {"SwipeIntoTheCardFieldChecksTheAmount",
+         {Set("Text2", "12a"), Swipe("Text1")},
+         {{}, u"12a"_s, {}},
+         std::nullopt,
+         kInvalidAmount},
+        // On tab 2 a swipe leaves the receipt field and starts nothing; what
+        // stays tells how the burst was judged: 5 keys at 20 ms each at most,
+        // counting the 55 ms pause.
+        {"FourKeysAtOnce",
+         {ClickTab(2), Keys("Text3", u"12"_s, 100), Keys("Text3", u"9876"_s, 0)},
+         {{}, {}, u"129876"_s}},
+        {"FiveKeysAtOnce",
+         {ClickTab(2), Keys("Text3", u"12"_s, 100), Keys("Text3", u"98765"_s, 0)},
+         {{}, {}, u"12"_s}},
+        {"SixKeysAt13Ms",
+         {ClickTab(2), Keys("Text3", u"12"_s, 100), Keys("Text3", u"987654"_s, 13)},
+         {{}, {}, u"12"_s}},
+        {"SixKeysAt14Ms",
+         {ClickTab(2), Keys("Text3", u"12"_s, 100), Keys("Text3", u"987654"_s, 14)},
+         {{}, {}, u"12987654"_s}},
+        {"TenKeysAt100Ms",
+         {ClickTab(2), Keys("Text3", u"12"_s, 100), Keys("Text3", u"9876543210"_s, 100)},
+         {{}, {}, u"129876543210"_s}},
+    }),
+    [](const ::testing::TestParamInfo<KeyCase>& info) { return info.param.name; });
 
 // ---------------------------------------------------------------------------
 // Boxes and the two states of the window

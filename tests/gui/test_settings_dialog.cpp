@@ -143,6 +143,14 @@ TEST_F(SettingsDialogTest, ShowsTheSettingsWithTheMainWindowDisabled) {
     ASSERT_TRUE(QTest::qWaitFor([this] { return mainWindow_.isActiveWindow(); }));
     dialog_->BringToFront();
     EXPECT_TRUE(QTest::qWaitFor([this] { return dialog_->isActiveWindow(); }));
+
+    // Another program takes the keyboard (played by a window that takes it
+    // and goes): the dialog leaves it there.
+    std::make_unique<QWidget>()->show();
+    ASSERT_TRUE(QTest::qWaitFor([] { return QApplication::activeWindow() == nullptr; }));
+    dialog_->BringToFront();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(QApplication::activeWindow(), nullptr);
 }
 
 TEST_F(SettingsDialogTest, TextFieldsLimitTypingSelectOnFocusAndKeepLongerStoredValues) {

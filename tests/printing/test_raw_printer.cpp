@@ -41,6 +41,8 @@ TEST_P(RAWPrinterFailure, SetsTheStepsCodeAndReleasesThePrinter) {
     }
 
     EXPECT_FALSE(c.run(printer));
+    // A write that fails leaves half a job: it is cancelled, never printed.
+    EXPECT_EQ(spooler.calls.contains(QStringLiteral("Cancel")), c.err == 2006);
     EXPECT_EQ(printer.Err(), c.err);
     EXPECT_EQ(printer.Error(), QString::fromLatin1(c.text));
     EXPECT_FALSE(printer.JobStarted());

@@ -42,6 +42,17 @@ TEST_F(RAWPrinterOnCups, TextsOfOneDocumentArriveAsOneRawJob) {
     EXPECT_EQ(WaitJobState(printer.hJob(), kCompleted), kCompleted);
 }
 
+// Nothing to print is no job on the server, and no error.
+TEST_F(RAWPrinterOnCups, EmptyDocumentLeavesNoJob) {
+    const qsizetype jobsBefore = test::Cups().Jobs().size();
+    RAWPrinter printer(spooler_, queue_);
+    ASSERT_TRUE(printer.PrintText(QString()));
+    EXPECT_TRUE(printer.EndDoc()) << printer.Error().toStdString();
+    EXPECT_EQ(printer.Err(), 0);
+    EXPECT_EQ(test::Cups().Jobs().size(), jobsBefore);
+    EXPECT_EQ(listener_.Connections(), 0);
+}
+
 TEST_F(RAWPrinterOnCups, PrinterThatIsNotInstalledCannotBeOpened) {
     const qsizetype jobsBefore = test::Cups().Jobs().size();
     RAWPrinter printer(spooler_, queue_);

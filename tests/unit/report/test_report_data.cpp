@@ -26,6 +26,18 @@ TEST(AmountTextTest, WholeCentsWithHalvesUpAndTheSignOfTheAmount) {
     for (const auto& [amount, text] : cases) {
         EXPECT_EQ(AmountText(amount), QString::fromLatin1(text)) << amount;
     }
+    // Report records can carry any double: the largest keep all their digits.
+    const struct {
+        double amount;
+        const char* leading;
+        qsizetype wholeDigits;
+    } huge[] = {{1.8e306, "18", 307}, {-1.7976931348623157e308, "-17976931348623157", 309}};
+    for (const auto& [amount, leading, wholeDigits] : huge) {
+        const QString text = AmountText(amount);
+        EXPECT_TRUE(text.startsWith(QLatin1String(leading))) << text.toStdString();
+        EXPECT_TRUE(text.endsWith(QLatin1String(".00"))) << text.toStdString();
+        EXPECT_EQ(text.size(), wholeDigits + 3 + (amount < 0 ? 1 : 0)) << text.toStdString();
+    }
 }
 
 // The rows of a decoded message, one text per row of the columns asked for.
