@@ -41,7 +41,7 @@ public:
     void ShowOperationFrame() override {}
     void OpenBox(quint8, const QString&, qint32) override {}
     void ReleaseBoxes() override {}
-    void PrintReceipts(const QByteArray&, qint32) override {}
+    void PrintReceipts(const QByteArray&, qint32, std::function<void()> done) override { done(); }
 
     int statusLines = 0;
     bool approved = false;

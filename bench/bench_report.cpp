@@ -122,7 +122,7 @@ public:
     void ShowOperationFrame() override {}
     void OpenBox(quint8, const QString& text, qint32) override { boxes.append(text); }
     void ReleaseBoxes() override {}
-    void PrintReceipts(const QByteArray&, qint32) override {}
+    void PrintReceipts(const QByteArray&, qint32, std::function<void()> done) override { done(); }
 
     int statusLines = 0;
     QStringList boxes;

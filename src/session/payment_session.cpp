@@ -6,9 +6,11 @@
 #include "platform/connection_reset_probe.h"
 #include "session/conversions.h"
 #include "session/message_catalogue.h"
+#include "session/operation_table.h"
 #include "session/socket_error_number.h"
 
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QTcpSocket>
 
 #include <cmath>
@@ -37,16 +39,6 @@ QString Text(const QByteArray& bytes) {
 
 QString ShownText(const MessageCodec& message) {
     return Text(message.GetField(field::Text, {}).left(kMaxShownTextBytes));
-}
-
-QByteArray ReceiptNumberBytes(const QString& text) {
-    return LongToBytes(ParseLongInRange(text, -1, catalogue::MaxSession, 0));
-}
-
-QByteArray AmountBytes(const QString& text) {
-    double amount = 0;  // the window has refused a text that does not read
-    GetAmount(text, amount);
-    return DoubleToBytes(amount);
 }
 
 }  // namespace
@@ -136,8 +128,16 @@ void PaymentSession::Handle(const Event& event) {
     switch (event.kind) {
         case Event::Connected:
             if (phase_ == SessionPhase::Connecting) {
+                Request request = RequestOfOperation();
+                journal_.Started(settings_.session, request.kind, request.amount, request.receipt);
                 EnterPhase(SessionPhase::AwaitingResult);
-                SendRequestOfOperation();
+                Send(request.bytes, request.logText);
+            }
+            return;
+        case Event::Printed:
+            if (phase_ == SessionPhase::Printing) {
+                view_.ClearEntryFields();
+                SendEndTransaction({});
             }
             return;
         case Event::Received:
@@ -147,7 +147,10 @@ void PaymentSession::Handle(const Event& event) {
         case Event::PeerClosed:
         case Event::SocketError:
         case Event::SendFailed:
-            if (phase_ != SessionPhase::Idle || event.kind == Event::SendFailed) {
+            // While printing, the result is in and only the answer is left:
+            // a connection lost meanwhile shows when the answer cannot go.
+            if ((phase_ != SessionPhase::Idle || event.kind == Event::SendFailed) &&
+                phase_ != SessionPhase::Printing) {
                 EndOnConnectionTrouble(event);
             }
             return;
@@ -165,7 +168,7 @@ void PaymentSession::EndOnConnectionTrouble(const Event& event) {
     }
     log_.LogEvent(QStringLiteral("Connection ended: ") + reason);
     const SessionPhase noted = phase_;
-    EndOperation();
+    EndOperation(QStringLiteral("connection lost: ") + reason);
     if (noted != SessionPhase::AwaitingEnd) {  // else the result is in; nothing is at stake
         const bool connecting =
             noted == SessionPhase::Connecting && event.kind == Event::SocketError;
@@ -196,7 +199,7 @@ void PaymentSession::HandleMessage(const MessageCodec& message) {
         HandleDecline(message);
     } else if (messageCode == code::PosCommandResponse) {
         log_.LogEvent(QStringLiteral("POS_COMMAND_RESPONSE received"));
-        SendEndTransaction();
+        SendEndTransaction(QStringLiteral("command taken"));
         if (phase_ == SessionPhase::AwaitingEnd) {  // else the failed send ended it
             pendingStatusText_ = QStringLiteral(u"Toiming täitmiseks võetud.");
         }
@@ -209,7 +212,10 @@ void PaymentSession::HandleMessage(const MessageCodec& message) {
     }
 }
 
-void PaymentSession::EnterPhase(SessionPhase phase) {
+void PaymentSession::EnterPhase(SessionPhase phase, const QString& outcome) {
+    if (phase_ == SessionPhase::AwaitingResult && phase != phase_) {
+        journal_.Ended(settings_.session, outcome);
+    }
     int timeoutMs = 0;
     switch (phase) {
         case SessionPhase::Connecting:
@@ -236,14 +242,14 @@ void PaymentSession::EnterPhase(SessionPhase phase) {
     }
 }
 
-void PaymentSession::EndOperation() {
+void PaymentSession::EndOperation(const QString& outcome) {
     view_.ClearCardNumber();
     view_.ShowStatusLine(pendingStatusText_);
     pendingStatusText_.clear();
     view_.SetOperationRunning(false);
     receiveBuffer_.clear();
     CloseSocket();
-    EnterPhase(SessionPhase::Idle);
+    EnterPhase(SessionPhase::Idle, outcome);
     view_.ShowOperationFrame();
 }
 
@@ -375,79 +381,54 @@ MessageCodec PaymentSession::NewMessage(const char* messageCode) const {
     return message;
 }
 
-void PaymentSession::SendRequestOfOperation() {
+PaymentSession::Request PaymentSession::RequestOfOperation() {
     if (kind_ == OperationKind::Report) {
-        SendReportRequest();
-        return;
+        MessageCodec message = NewMessage(code::ReportRequest);
+        message.SetField(field::PeriodStart, reportStartCode_.toLatin1());
+        message.SetField(field::PeriodEnd, reportEndCode_.toLatin1());
+        reportPeriodText_ = QStringLiteral("Periood: ") +
+                            common::CodeDateTimeText(reportStartCode_) + QStringLiteral(" - ") +
+                            common::CodeDateTimeText(reportEndCode_);
+        return {message.Build(true, true), {}, QStringLiteral("Aruanne"), {}, {}};
     }
     if (kind_ == OperationKind::PosCommand) {
         MessageCodec message = NewMessage(code::PosCommandRequest);
         message.SetField(field::PosCommand, catalogue::ByteValue(posCommandId_));
-        Send(message.Build(true, true));
-        return;
+        return {message.Build(true, true), {}, QStringLiteral("Eritoiming"), {}, {}};
     }
-    switch (view_.SelectedTab()) {
-        case OperationTab::CardPayment:
-            SendStartTransaction(false);
-            break;
-        case OperationTab::Cancellation:
-            SendReceiptRequest(code::VoidRequest, std::nullopt, EntryField::VoidReceipt);
-            break;
-        case OperationTab::Tip:
-            SendReceiptRequest(code::TipRequest, EntryField::TipAmount, EntryField::TipReceipt);
-            break;
-        case OperationTab::Reservation:
-            SendStartTransaction(true);
-            break;
-        case OperationTab::ReservationCompletion:
-            SendReceiptRequest(code::ReservationCompletionRequest, EntryField::CompletionAmount,
-                               EntryField::CompletionReceipt);
-            break;
-    }
-}
-
-void PaymentSession::SendStartTransaction(bool reservation) {
-    double amount = 0;
-    GetAmount(view_.EntryText(EntryField::Amount), amount);
-    MessageCodec message = NewMessage(code::StartTransaction);
-    message.SetField(field::Amount, DoubleToBytes(amount));
-    message.SetField(field::CardData, common::ToCodePage(view_.CardTrackText()));
-    message.SetField(
-        field::TransactionKind,
-        catalogue::ByteValue(reservation ? catalogue::KindReservation : catalogue::KindPayment));
-    message.SetField(field::Reserved7, catalogue::ByteValue(0));
-    message.SetField(field::Reserved11, catalogue::ByteValue(0));
-    message.SetField(field::Reserved14, catalogue::ByteValue(0));
-    // The card data must never reach the log: the record names the amount only.
-    Send(message.Build(true, true),
-         QStringLiteral("Starting Transaction: Session=") +
-             FormatFixedWidth(settings_.session, catalogue::SessionDigits) +
-             QStringLiteral(", Amount=") + RegionalNumberText(amount));
-}
-
-// "0016" to "0018": an amount (none for a cancellation) and a receipt number.
-void PaymentSession::SendReceiptRequest(const char* requestCode, std::optional<EntryField> amount,
-                                        EntryField receipt) {
-    MessageCodec message = NewMessage(requestCode);
-    if (amount) {
-        message.SetField(field::Amount, AmountBytes(view_.EntryText(*amount)));
+    const Operation& operation = OperationOf(view_.SelectedTab());
+    MessageCodec message = NewMessage(operation.requestCode);
+    Request request{{}, {}, QString::fromUtf16(operation.caption), {}, {}};
+    double amount = 0;  // the window has refused a text that does not read
+    if (operation.amountField) {
+        GetAmount(view_.EntryText(*operation.amountField), amount);
+        message.SetField(field::Amount, DoubleToBytes(amount));
+        request.amount = QString::number(amount, 'f', 2);
     }
     message.SetField(field::Reserved11, catalogue::ByteValue(0));
-    message.SetField(field::ReceiptNumber, ReceiptNumberBytes(view_.EntryText(receipt)));
-    Send(message.Build(true, true));
+    if (QByteArray(operation.requestCode) == code::StartTransaction) {
+        message.SetField(field::CardData, common::ToCodePage(view_.CardTrackText()));
+        message.SetField(field::TransactionKind,
+                         catalogue::ByteValue(operation.reservation ? catalogue::KindReservation
+                                                                    : catalogue::KindPayment));
+        message.SetField(field::Reserved7, catalogue::ByteValue(0));
+        message.SetField(field::Reserved14, catalogue::ByteValue(0));
+        // The card data must never reach the log: the record names the amount only.
+        request.logText = QStringLiteral("Starting Transaction: Session=") +
+                          FormatFixedWidth(settings_.session, catalogue::SessionDigits) +
+                          QStringLiteral(", Amount=") + RegionalNumberText(amount);
+    } else {
+        const qint32 receipt = ParseLongInRange(view_.EntryText(*operation.receiptField), -1,
+                                                catalogue::MaxSession, 0);
+        message.SetField(field::ReceiptNumber, LongToBytes(receipt));
+        request.receipt = QString::number(receipt);
+    }
+    request.bytes = message.Build(true, true);
+    return request;
 }
 
-void PaymentSession::SendReportRequest() {
-    MessageCodec message = NewMessage(code::ReportRequest);
-    message.SetField(field::PeriodStart, reportStartCode_.toLatin1());
-    message.SetField(field::PeriodEnd, reportEndCode_.toLatin1());
-    reportPeriodText_ = QStringLiteral("Periood: ") + common::CodeDateTimeText(reportStartCode_) +
-                        QStringLiteral(" - ") + common::CodeDateTimeText(reportEndCode_);
-    Send(message.Build(true, true));
-}
-
-void PaymentSession::SendEndTransaction() {
-    EnterPhase(SessionPhase::AwaitingEnd);
+void PaymentSession::SendEndTransaction(const QString& outcome) {
+    EnterPhase(SessionPhase::AwaitingEnd, outcome);
     Send(NewMessage(code::EndTransaction).Build(true, true));
 }
 
@@ -457,7 +438,7 @@ void PaymentSession::HandleDecline(const MessageCodec& message) {
         Text(message.GetField(field::DeclineCode, catalogue::DeclineCodeDefault()));
     log_.LogEvent(QStringLiteral("Transaction Declined: ") + declineCode + QStringLiteral(" - ") +
                   text);
-    SendEndTransaction();
+    SendEndTransaction(QStringLiteral("declined ") + declineCode);
     view_.OpenBox(kBoxMessage, text, kErrorBoxButtons);
 }
 
@@ -476,22 +457,27 @@ void PaymentSession::HandleBox(const MessageCodec& message, bool input) {
 }
 
 void PaymentSession::HandleApproveMessage(const MessageCodec& message) {
-    EnterPhase(SessionPhase::Printing);
     const qint32 stan = common::LongFromBytes(message.GetField(field::Stan, {}));
+    EnterPhase(SessionPhase::Printing, QStringLiteral("approved STAN=") + QString::number(stan));
     log_.LogEvent(QStringLiteral("ApproveMessage: STAN=") + QString::number(stan));
-    const QByteArray receipts = message.GetField(field::Receipts, {});
-    if (!receipts.isEmpty() && settings_.fDoPrint) {
-        view_.PrintReceipts(receipts, stan);
-    }
-    view_.ClearEntryFields();
     pendingStatusText_ =
         QStringLiteral("Toiming on teostatud. Kviitungi number: ") + QString::number(stan);
-    SendEndTransaction();
+    const QByteArray receipts = message.GetField(field::Receipts, {});
+    if (receipts.isEmpty() || !settings_.fDoPrint) {
+        Handle({Event::Printed});
+        return;
+    }
+    // The window may outlive the session by a print job.
+    view_.PrintReceipts(receipts, stan, [session = QPointer<PaymentSession>(this)] {
+        if (session) {
+            session->Handle({Event::Printed});
+        }
+    });
 }
 
 void PaymentSession::DecodeReportData(const MessageCodec& message) {
     CloseSocket();
-    EnterPhase(SessionPhase::DecodingReport);
+    EnterPhase(SessionPhase::DecodingReport, QStringLiteral("report received"));
     view_.ShowStatusLine(QStringLiteral("Sõnumi dekodeerimine..."));
     if (reportDataHandler_) {
         reportDataHandler_(message);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "session/message_codec.h"
+#include "session/operation_journal.h"
 #include "session/session_view.h"
 #include "session/traffic_log.h"
 
@@ -11,7 +12,6 @@
 
 #include <functional>
 #include <memory>
-#include <optional>
 
 class QTcpSocket;
 
@@ -90,6 +90,7 @@ public:
     void SetReportDataHandler(std::function<void(const MessageCodec&)> handler);
 
     TrafficLog& Log() { return log_; }
+    OperationJournal& Journal() { return journal_; }
 
 Q_SIGNALS:
     void phaseChanged(mereval::session::SessionPhase phase);
@@ -98,7 +99,15 @@ private:
     enum class OperationKind : quint8 { Tab, Report, PosCommand };
 
     struct Event {
-        enum Kind : quint8 { Connected, Received, Timeout, PeerClosed, SocketError, SendFailed };
+        enum Kind : quint8 {
+            Connected,
+            Received,
+            Printed,
+            Timeout,
+            PeerClosed,
+            SocketError,
+            SendFailed
+        };
         Event(Kind what, const MessageCodec* received = nullptr, QString text = {})
             : kind(what), message(received), detail(std::move(text)) {}
         Kind kind;
@@ -109,8 +118,9 @@ private:
     bool Begin(OperationKind kind);
     void Handle(const Event& event);
     void HandleMessage(const MessageCodec& message);
-    void EnterPhase(SessionPhase phase);
-    void EndOperation();
+    // Leaving AwaitingResult, the journal records the outcome.
+    void EnterPhase(SessionPhase phase, const QString& outcome = {});
+    void EndOperation(const QString& outcome = {});
     void EndOnConnectionTrouble(const Event& event);
 
     void OnReadyRead();
@@ -121,12 +131,17 @@ private:
     void Send(const QByteArray& message, const QString& logText = {});
     void CloseSocket();
 
+    // The request of the running operation, and what the journal keeps of it.
+    struct Request {
+        QByteArray bytes;
+        QString logText;  // empty: the message itself
+        QString kind;
+        QString amount;
+        QString receipt;
+    };
     MessageCodec NewMessage(const char* code) const;
-    void SendRequestOfOperation();
-    void SendStartTransaction(bool reservation);
-    void SendReceiptRequest(const char* code, std::optional<EntryField> amount, EntryField receipt);
-    void SendReportRequest();
-    void SendEndTransaction();
+    Request RequestOfOperation();
+    void SendEndTransaction(const QString& outcome);
 
     void HandleDecline(const MessageCodec& message);
     void HandleBox(const MessageCodec& message, bool input);
@@ -137,6 +152,7 @@ private:
     common::ProgramSettings& settings_;
     const SessionTimeouts timeouts_;
     TrafficLog log_;
+    OperationJournal journal_;
 
     SessionPhase phase_ = SessionPhase::Idle;
     QTimer timer_;                  // Timer1, the phase's time-out

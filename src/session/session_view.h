@@ -4,6 +4,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <functional>
+
 namespace mereval::session {
 
 // The entry fields of the main window, by their numbers.
@@ -50,15 +52,19 @@ public:
     // Switches the controls between the idle and the running state.
     virtual void SetOperationRunning(bool running) = 0;
     virtual void ClearCardNumber() = 0;
-    // Every entry field of every tab, and the amount kept from typing.
+    // Every entry field of every tab.
     virtual void ClearEntryFields() = 0;
     virtual void ShowOperationFrame() = 0;
 
     virtual void OpenBox(quint8 boxType, const QString& text, qint32 buttons) = 0;
     virtual void ReleaseBoxes() = 0;
 
-    // Runs to its end before the approval is answered.
-    virtual void PrintReceipts(const QByteArray& receipts, qint32 stan) = 0;
+    // Prints the receipts of an approval and calls done once, on this
+    // thread, when they are printed or printing has failed (now or later):
+    // the approval is answered only then, and the window stays usable while
+    // the spooler takes its time.
+    virtual void PrintReceipts(const QByteArray& receipts, qint32 stan,
+                               std::function<void()> done) = 0;
 };
 
 }  // namespace mereval::session

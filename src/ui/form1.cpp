@@ -388,8 +388,9 @@ void Form1::ReleaseBoxes() {
     boxes_.ReleaseBoxes();
 }
 
-void Form1::PrintReceipts(const QByteArray& receipts, qint32 stan) {
+void Form1::PrintReceipts(const QByteArray& receipts, qint32 stan, std::function<void()> done) {
     receiptPrinter_->PrintReceipts(receipts, stan);
+    done();
 }
 
 void Form1::ButtonResponse(quint8 buttonCode) {

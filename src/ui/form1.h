@@ -79,7 +79,8 @@ public:
     void ClearEntryFields() override;
     void OpenBox(quint8 boxType, const QString& text, qint32 buttons) override;
     void ReleaseBoxes() override;
-    void PrintReceipts(const QByteArray& receipts, qint32 stan) override;
+    void PrintReceipts(const QByteArray& receipts, qint32 stan,
+                       std::function<void()> done) override;
 
     // BoxAnswerSink
     void ButtonResponse(quint8 buttonCode) override;

@@ -118,10 +118,18 @@ public:
         events.append(u"box %1 %2 "_s.arg(type).arg(buttons) + text);
     }
     void ReleaseBoxes() override { events.append(u"release"_s); }
-    void PrintReceipts(const QByteArray& receipts, qint32 stan) override {
+    void PrintReceipts(const QByteArray& receipts, qint32 stan,
+                       std::function<void()> done) override {
         prints.append({receipts, stan});
         events.append(u"print"_s);
+        if (holdPrinting) {
+            printed = std::move(done);
+        } else {
+            done();
+        }
     }
+    bool holdPrinting = false;
+    std::function<void()> printed;
 };
 
 QString ErrorBox(const QString& text) {
@@ -185,6 +193,7 @@ protected:
         server_.SetScript([this](Conversation& conversation, const ReceivedMessage& message) {
             if (message.Code() == code::StartTransaction) {
                 peer_ = &conversation;
+                journalAtRequest_ = env_.ReadFile(u"journal.txt"_s);
             }
             return ScriptResult::Handled;
         });
@@ -220,6 +229,7 @@ protected:
     QElapsedTimer phaseClock_;
     qint64 lastPhaseNs_ = 0;  // how long the phase before this one lasted
     QPointer<Conversation> peer_;
+    QByteArray journalAtRequest_;
 };
 
 // ---------------------------------------------------------------------------
@@ -232,7 +242,8 @@ struct OperationCase {
     qint32 sessionBefore;
     QByteArray sessionSent;
     const char* request;
-    QByteArray body;  // after the header, exactly as on the wire
+    QByteArray body;    // after the header, exactly as on the wire
+    QString journaled;  // kind, amount and receipt number as the journal keeps them
 };
 
 void PrintTo(const OperationCase& c, std::ostream* out) {
@@ -252,14 +263,16 @@ std::vector<OperationCase> OperationCases() {
          "000042",
          code::StartTransaction,
          WireField(4, hex("ae47e17a14ae2840")) + WireField(5, track) + WireField(6, zero) +
-             WireField(7, zero) + WireField(11, zero) + WireField(14, zero)},
+             WireField(7, zero) + WireField(11, zero) + WireField(14, zero),
+         u"Kaardimakse\t12.34\t"_s},
         {"CancellationOfReceiptMinusOne",
          OperationTab::Cancellation,
          {{EntryField::VoidReceipt, u"-1"_s}},
          41,
          "000042",
          code::VoidRequest,
-         WireField(11, zero) + WireField(13, hex("ffffffff"))},
+         WireField(11, zero) + WireField(13, hex("ffffffff")),
+         u"Tühistamine\t\t-1"_s},
         {"TipWithReceiptOutOfRange",
          OperationTab::Tip,
          {{EntryField::TipAmount, u"5,00"_s}, {EntryField::TipReceipt, u"1000000"_s}},
@@ -267,7 +280,8 @@ std::vector<OperationCase> OperationCases() {
          "000042",
          code::TipRequest,
          WireField(4, hex("0000000000001440")) + WireField(11, zero) +
-             WireField(13, hex("00000000"))},
+             WireField(13, hex("00000000")),
+         u"Jootraha\t5.00\t0"_s},
         // Past 999999 the session wraps to 1, also from a hand-edited maximum.
         {"ReservationWrapsTheSession",
          OperationTab::Reservation,
@@ -276,7 +290,8 @@ std::vector<OperationCase> OperationCases() {
          "000001",
          code::StartTransaction,
          WireField(4, hex("0000000000001c40")) + WireField(5, track) + WireField(6, Byte(1)) +
-             WireField(7, zero) + WireField(11, zero) + WireField(14, zero)},
+             WireField(7, zero) + WireField(11, zero) + WireField(14, zero),
+         u"Broneering\t7.00\t"_s},
         {"CompletionWithReceiptOfLetters",
          OperationTab::ReservationCompletion,
          {{EntryField::CompletionAmount, u"20.00"_s}, {EntryField::CompletionReceipt, u"12a"_s}},
@@ -284,7 +299,8 @@ std::vector<OperationCase> OperationCases() {
          "000042",
          code::ReservationCompletionRequest,
          WireField(4, hex("0000000000003440")) + WireField(11, zero) +
-             WireField(13, hex("00000000"))},
+             WireField(13, hex("00000000")),
+         u"Broneeringu lõpetamine\t20.00\t0"_s},
     };
 }
 
@@ -326,6 +342,13 @@ TEST_P(PaymentSessionOperation, RequestOnTheWireApprovalAndEnd) {
     }
     EXPECT_TRUE(log.contains(" OUT:" + received[1].frame + "\"\r\n"));
     EXPECT_TRUE(log.contains(" ApproveMessage: STAN=" + stan.toLatin1()));
+
+    const QStringList journal = QString::fromUtf8(env_.ReadFile(u"journal.txt"_s)).split(u'\n');
+    ASSERT_EQ(journal.size(), 3);
+    EXPECT_TRUE(
+        journal[0].endsWith(QString::fromLatin1(c.sessionSent) + u"\tstart\t"_s + c.journaled))
+        << journal[0].toStdString();
+    EXPECT_TRUE(journal[1].endsWith(u"\tend\tapproved STAN="_s + stan));
 }
 
 INSTANTIATE_TEST_SUITE_P(Tabs, PaymentSessionOperation, ::testing::ValuesIn(OperationCases()),
@@ -657,6 +680,13 @@ TEST_P(PaymentSessionTrouble, EndsTheOperation) {
     const QString reason =
         c.box.isEmpty() ? QString() : c.box.mid(c.box.indexOf(u'(') + 1).chopped(1);
     EXPECT_TRUE(Log().contains(common::ToCodePage(u" Connection ended: "_s + reason)));
+    // Only a request that went out has an outcome to keep.
+    const QByteArray journal = env_.ReadFile(u"journal.txt"_s);
+    if (c.phase == Phase::AwaitingResult) {
+        EXPECT_TRUE(journal.endsWith("\tend\tconnection lost: " + reason.toUtf8() + '\n'));
+    } else if (c.phase == Phase::Connecting) {
+        EXPECT_TRUE(journal.isEmpty());
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -676,6 +706,25 @@ INSTANTIATE_TEST_SUITE_P(
         TroubleCase{"PeerClosesAfterTheEnd", Phase::AwaitingEnd, Trouble::PeerCloses, {}},
         TroubleCase{"SocketErrorAfterTheEnd", Phase::AwaitingEnd, Trouble::ConnectionBreaks, {}}),
     [](const auto& info) { return info.param.name; });
+
+// The approval is kept before the receipts print; the answer waits for them,
+// and a connection lost meanwhile costs the cashier no false alarm.
+TEST_F(PaymentSessionTest, PrintingHoldsTheAnswerAndEndsApprovedWhateverTheConnectionDid) {
+    MakeSession({5000, 300, 5000});
+    Reach(Phase::AwaitingResult);
+    EXPECT_TRUE(journalAtRequest_.endsWith("\t000042\tstart\tKaardimakse\t1.00\t\n"));
+    view_.holdPrinting = true;
+    peer_->SendRaw(Approval(9, ReceiptBlock()));
+    ASSERT_TRUE(WaitPhase(Phase::Printing));
+    EXPECT_TRUE(env_.ReadFile(u"journal.txt"_s).endsWith("\tend\tapproved STAN=9\n"));
+    peer_->Close();
+    QTest::qWait(600);  // past the reply time-out, which printing has stopped
+    ASSERT_EQ(phase_, Phase::Printing);
+    view_.printed();
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(view_.events,
+              (QStringList{u"print"_s, u"clear"_s, u"status "_s + kApproved + u"9"_s, u"idle"_s}));
+}
 
 TEST_F(PaymentSessionTest, FailedConnectionNamesTheSocketErrorAndUsesTheNumberUp) {
     QTcpServer closed;

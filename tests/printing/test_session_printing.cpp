@@ -61,8 +61,10 @@ public:
     void ShowOperationFrame() override {}
     void OpenBox(quint8, const QString& text, qint32) override { boxes.append(text); }
     void ReleaseBoxes() override {}
-    void PrintReceipts(const QByteArray& receipts, qint32 stan) override {
+    void PrintReceipts(const QByteArray& receipts, qint32 stan,
+                       std::function<void()> done) override {
         printer->PrintReceipts(receipts, stan);
+        done();
     }
 };
 

@@ -79,7 +79,7 @@ public:
                          : QStringLiteral("unexpected box: ") + text);
     }
     void ReleaseBoxes() override {}
-    void PrintReceipts(const QByteArray&, qint32) override {}
+    void PrintReceipts(const QByteArray&, qint32, std::function<void()> done) override { done(); }
 };
 
 class OpenerDouble final : public platform::DocumentOpener {
