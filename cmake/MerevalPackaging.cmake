@@ -46,9 +46,20 @@ add_custom_command(
     COMMAND gzip -9nc changelog > changelog.gz
     DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/changelog
     VERBATIM)
-add_custom_target(package_changelog ALL DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz)
+set(MEREVAL_MAN_PAGES)
+foreach(page mereval.1 mereval-paysim.1)
+    add_custom_command(
+        OUTPUT ${page}.gz
+        COMMAND gzip -9nc ${MEREVAL_PACKAGING_DIR}/${page} > ${page}.gz
+        DEPENDS ${MEREVAL_PACKAGING_DIR}/${page}
+        VERBATIM)
+    list(APPEND MEREVAL_MAN_PAGES ${CMAKE_CURRENT_BINARY_DIR}/${page}.gz)
+endforeach()
+add_custom_target(package_docs ALL
+    DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz ${MEREVAL_MAN_PAGES})
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz ${MEREVAL_PACKAGING_DIR}/copyright
               ${PROJECT_SOURCE_DIR}/docs/operations.md
         DESTINATION ${MEREVAL_DOC_DIR})
+install(FILES ${MEREVAL_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 include(CPack)

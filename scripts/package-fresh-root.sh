@@ -11,6 +11,7 @@ deb="$(realpath "$1")"
 mirror="${MIRROR:-http://deb.debian.org/debian}"
 
 root="$(mktemp -d /var/tmp/mereval-root.XXXXXX)"
+chmod 0755 "$root"
 children=()
 cleanup() {
     for pid in "${children[@]}"; do
@@ -60,7 +61,8 @@ in_root mereval-paysim --help | grep -F '.01 ' >/dev/null || fail "no cents rule
 
 echo "== mereval against the simulator, as a member of mereval"
 in_root useradd --create-home --groups mereval till
-in_root su till -c 'mereval-paysim --port 8145 >/tmp/paysim.log 2>&1' &
+# chroot and env exec the simulator itself, so its id is the one to stop.
+in_root mereval-paysim --port 8145 >"$root/tmp/paysim.log" 2>&1 &
 children+=($!)
 # Offscreen nobody types, so the window only starts: it must read the
 # shipped settings, show report-only mode's defaults and keep running.

@@ -9,7 +9,7 @@ preset="${1:-release}"
 
 scripts/setup.sh
 cmake --preset "$preset" -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
-cmake --build --preset "$preset" --target mereval mereval-paysim package_changelog
+cmake --build --preset "$preset" --target mereval mereval-paysim package_docs
 out="build/$preset/packages"
 rm -f "$out"/mereval_*.deb
 cpack --config "build/$preset/CPackConfig.cmake" -B "$PWD/$out" >/dev/null
