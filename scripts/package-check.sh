@@ -47,7 +47,7 @@ echo "== declared dependencies"
 # One clause is "a (>= 1) | b"; one installed alternative that satisfies
 # its version is enough.
 satisfied() {
-    local alternative name relation version installed
+    local alternatives alternative name relation version installed
     IFS='|' read -ra alternatives <<<"$1"
     for alternative in "${alternatives[@]}"; do
         read -r name relation version <<<"$(sed -E 's/[()]/ /g' <<<"$alternative")"
@@ -81,7 +81,8 @@ for _ in $(seq 100); do
     sleep 0.1
 done
 [ -n "$port" ] || fail "the simulator did not start: $(cat "$work/paysim.log")"
-export DISPLAY=":$(head -n1 "$work/display")"
+DISPLAY=":$(head -n1 "$work/display")"
+export DISPLAY
 mkdir "$work/home"
 printf '%s\n' KKAddress=127.0.0.1 "KKPort=$port" POS=00000001 ReportMode=0 Session=0 \
     >"$work/Tellur.conf"

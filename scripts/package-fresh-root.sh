@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Installs a package that scripts/package.sh built into a fresh Debian 12
 # root made by debootstrap, with apt as a new till does, then checks what
-# the maintainer scripts set up, runs both programs from there, and purges
-# the package again. Needs root and Debian's mirror (MIRROR, default
-# http://deb.debian.org/debian); takes some minutes, so CI runs the quicker
-# scripts/package-check.sh instead.
+# the maintainer scripts set up, runs both programs from there, then
+# removes and purges the package again. Needs root and Debian's mirror
+# (MIRROR, default http://deb.debian.org/debian); takes some minutes, so CI
+# runs the quicker scripts/package-check.sh instead.
 # Usage: scripts/package-fresh-root.sh build/PRESET/packages/mereval_*.deb
 set -euo pipefail
 deb="$(realpath "$1")"
@@ -77,7 +77,12 @@ in_root su till -c 'touch /var/lib/mereval/Report.pdf && rm /var/lib/mereval/Rep
     cp /etc/xdg/Norvel/Tellur.conf /etc/xdg/Norvel/.try && mv /etc/xdg/Norvel/.try \
     /etc/xdg/Norvel/Tellur.conf' || fail "a member of mereval cannot write the program's files"
 
-echo "== apt purge"
+echo "== apt remove, then purge"
+in_root env DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq mereval >/dev/null
+in_root test ! -e /usr/bin/mereval || fail "removing left /usr/bin/mereval"
+for path in /etc/xdg/Norvel/Tellur.conf /var/lib/mereval/log.txt; do
+    in_root test -e "$path" || fail "removing took $path, which only purging may"
+done
 in_root env DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq mereval >/dev/null
 for path in /usr/bin/mereval /var/lib/mereval /etc/xdg/Norvel; do
     in_root test ! -e "$path" || fail "$path is left after purging"
