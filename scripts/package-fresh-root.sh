@@ -61,8 +61,10 @@ in_root mereval-paysim --help | grep -F '.01 ' >/dev/null || fail "no cents rule
 
 echo "== mereval against the simulator, as a member of mereval"
 in_root useradd --create-home --groups mereval till
-# chroot and env exec the simulator itself, so its id is the one to stop.
-in_root mereval-paysim --port 8145 >"$root/tmp/paysim.log" 2>&1 &
+# Not through in_root: a function in the background is a subshell of its
+# own, while chroot and env exec the simulator, so its id is the one to stop.
+chroot "$root" env -i PATH=/usr/bin:/bin mereval-paysim --port 8145 \
+    >"$root/tmp/paysim.log" 2>&1 &
 children+=($!)
 # Offscreen nobody types, so the window only starts: it must read the
 # shipped settings, show report-only mode's defaults and keep running.
