@@ -16,6 +16,8 @@ packages=(
     xvfb xdotool x11-xkb-utils xkb-data
     # running
     fonts-liberation2 xdg-utils
+    # the Debian package: building (dpkg-shlibdeps, file) and checking it
+    dpkg-dev file lintian debootstrap
 )
 
 missing=()
