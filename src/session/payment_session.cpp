@@ -3,15 +3,13 @@
 #include "common/code_page.h"
 #include "common/program_settings.h"
 #include "common/value_helpers.h"
-#include "platform/connection_reset_probe.h"
 #include "session/conversions.h"
 #include "session/message_catalogue.h"
+#include "session/operation_connection.h"
 #include "session/operation_table.h"
-#include "session/socket_error_number.h"
 
 #include <QElapsedTimer>
 #include <QPointer>
-#include <QTcpSocket>
 
 #include <cmath>
 
@@ -23,9 +21,6 @@ namespace field = catalogue::field;
 
 // Longest stretch the dispatcher works before it lets the window breathe.
 constexpr qint64 kDispatchSliceMs = 10;
-// How long a closed connection may take to hand its last bytes to a peer
-// that stopped reading.
-constexpr int kFlushMs = 5000;
 // A status or box text is read by a cashier: more than this is a fault of
 // the sender, and would only fill memory and log.txt.
 constexpr qsizetype kMaxShownTextBytes = 4096;
@@ -59,21 +54,22 @@ void PaymentSession::StartOperation() {
     Begin(OperationKind::Tab);
 }
 
+// The request is built once connected: what it carries may follow Begin().
 bool PaymentSession::PreparePOSCommand(quint8 commandId) {
-    if (phase_ != SessionPhase::Idle) {
+    if (!Begin(OperationKind::PosCommand)) {
         return false;
     }
     posCommandId_ = commandId;
-    return Begin(OperationKind::PosCommand);
+    return true;
 }
 
 bool PaymentSession::StartReport(const QString& startCode, const QString& endCode) {
-    if (phase_ != SessionPhase::Idle) {
+    if (!Begin(OperationKind::Report)) {
         return false;
     }
     reportStartCode_ = startCode;
     reportEndCode_ = endCode;
-    return Begin(OperationKind::Report);
+    return true;
 }
 
 bool PaymentSession::Begin(OperationKind kind) {
@@ -90,36 +86,15 @@ bool PaymentSession::Begin(OperationKind kind) {
     view_.ShowSessionText(QStringLiteral("Session: ") +
                           FormatFixedWidth(settings_.session, catalogue::SessionDigits));
 
-    socket_ = new QTcpSocket(this);
-    connect(socket_, &QTcpSocket::connected, this, [this] {
-        resetProbe_ = std::make_unique<platform::ConnectionResetProbe>(socket_->socketDescriptor());
-        Handle({Event::Connected});
+    connection_ = new OperationConnection(settings_.fAddress, settings_.fPort, this);
+    connect(connection_, &OperationConnection::connected, this,
+            [this] { Handle({Event::Connected}); });
+    connect(connection_, &OperationConnection::readyRead, this, &PaymentSession::OnReadyRead);
+    connect(connection_, &OperationConnection::closedByPeer, this,
+            [this] { Handle({Event::PeerClosed}); });
+    connect(connection_, &OperationConnection::failed, this, [this](const QString& detail) {
+        Handle({Event::SocketError, nullptr, detail});
     });
-    connect(socket_, &QTcpSocket::readyRead, this, &PaymentSession::OnReadyRead);
-    connect(socket_, &QTcpSocket::disconnected, this, [this] {
-        if (resetProbe_ && resetProbe_->WasReset()) {
-            Handle({Event::SocketError, nullptr,
-                    QString::number(SocketErrorNumber(QAbstractSocket::RemoteHostClosedError)) +
-                        QStringLiteral(" - Connection reset by peer")});
-        } else {
-            Handle({Event::PeerClosed});
-        }
-    });
-    connect(socket_, &QTcpSocket::errorOccurred, this, &PaymentSession::OnSocketError);
-    if (settings_.fPort < 1 || settings_.fPort > 65535) {
-        // No socket can reach it; report it the way a refused connection is.
-        const QString detail = QString::number(kInvalidPortNumber) +
-                               QStringLiteral(" - Invalid port ") +
-                               QString::number(settings_.fPort);
-        QMetaObject::invokeMethod(
-            socket_,
-            [this, detail] {
-                Handle({Event::SocketError, nullptr, detail});
-            },
-            Qt::QueuedConnection);
-    } else {
-        socket_->connectToHost(settings_.fAddress, static_cast<quint16>(settings_.fPort));
-    }
     return true;
 }
 
@@ -260,7 +235,7 @@ void PaymentSession::AbortRequest() {
 }
 
 void PaymentSession::ButtonResponse(quint8 buttonCode) {
-    if (!socket_ || socket_->state() != QAbstractSocket::ConnectedState) {
+    if (!connection_ || !connection_->IsConnected()) {
         return;
     }
     MessageCodec message = NewMessage(code::ButtonResponse);
@@ -269,7 +244,7 @@ void PaymentSession::ButtonResponse(quint8 buttonCode) {
 }
 
 void PaymentSession::InputResponse(quint8 buttonCode, const QString& text) {
-    if (!socket_ || socket_->state() != QAbstractSocket::ConnectedState) {
+    if (!connection_ || !connection_->IsConnected()) {
         return;
     }
     MessageCodec message = NewMessage(code::InputResponse);
@@ -283,20 +258,11 @@ void PaymentSession::SetReportDataHandler(std::function<void(const MessageCodec&
     reportDataHandler_ = std::move(handler);
 }
 
-void PaymentSession::OnSocketError(QAbstractSocket::SocketError error) {
-    if (error == QAbstractSocket::RemoteHostClosedError) {
-        return;  // the disconnected event that follows reports it
-    }
-    Handle({Event::SocketError, nullptr,
-            QString::number(SocketErrorNumber(error)) + QStringLiteral(" - ") +
-                socket_->errorString()});
-}
-
 void PaymentSession::OnReadyRead() {
-    if (socket_->state() != QAbstractSocket::ConnectedState) {
+    if (!connection_->IsConnected()) {
         return;
     }
-    receiveBuffer_.append(socket_->readAll());
+    receiveBuffer_.append(connection_->ReadAll());
     if (!dispatchQueued_) {
         DispatchMessages();
     }
@@ -344,30 +310,16 @@ bool PaymentSession::IsOurs(const MessageCodec& message) const {
 
 void PaymentSession::Send(const QByteArray& message, const QString& logText) {
     log_.LogSent(logText.isEmpty() ? message : common::ToCodePage(logText));
-    if (!socket_ || socket_->state() != QAbstractSocket::ConnectedState) {
+    if (!connection_ || !connection_->IsConnected()) {
         Handle({Event::SendFailed});
         return;
     }
-    socket_->write(message);
-    socket_->flush();  // hands the bytes to the system at once, without waiting
+    connection_->Write(message);
 }
 
-// What was logged as sent must still reach the peer: the connection is shut
-// after its queued bytes have gone out (abort() would drop them), and the
-// socket lives on detached until then, so the next operation can start.
 void PaymentSession::CloseSocket() {
-    if (!socket_) {
-        return;
-    }
-    resetProbe_.reset();  // it would hold our side's FIN back
-    QTcpSocket* closing = std::exchange(socket_, nullptr);
-    closing->disconnect(this);
-    connect(closing, &QTcpSocket::disconnected, closing, &QObject::deleteLater);
-    connect(closing, &QTcpSocket::errorOccurred, closing, &QObject::deleteLater);
-    QTimer::singleShot(kFlushMs, closing, &QObject::deleteLater);
-    closing->disconnectFromHost();
-    if (closing->state() == QAbstractSocket::UnconnectedState) {
-        closing->deleteLater();
+    if (connection_) {
+        std::exchange(connection_, nullptr)->Close();
     }
 }
 

@@ -5,24 +5,19 @@
 #include "session/session_view.h"
 #include "session/traffic_log.h"
 
-#include <QAbstractSocket>
 #include <QByteArray>
 #include <QObject>
 #include <QTimer>
 
 #include <functional>
-#include <memory>
-
-class QTcpSocket;
 
 namespace mereval::common {
 struct ProgramSettings;
 }
-namespace mereval::platform {
-class ConnectionResetProbe;
-}
 
 namespace mereval::session {
+
+class OperationConnection;
 
 // The phases of an operation. The session is in exactly one of them, and
 // each phase alone decides the time-out that runs in it:
@@ -124,7 +119,6 @@ private:
     void EndOnConnectionTrouble(const Event& event);
 
     void OnReadyRead();
-    void OnSocketError(QAbstractSocket::SocketError error);
     void DispatchMessages();
     bool DispatchOne();
     bool IsOurs(const MessageCodec& message) const;
@@ -155,9 +149,8 @@ private:
     OperationJournal journal_;
 
     SessionPhase phase_ = SessionPhase::Idle;
-    QTimer timer_;                  // Timer1, the phase's time-out
-    QTcpSocket* socket_ = nullptr;  // Winsock1, the running operation's; a child of the session
-    std::unique_ptr<platform::ConnectionResetProbe> resetProbe_;  // while socket_ is connected
+    QTimer timer_;                               // Timer1, the phase's time-out
+    OperationConnection* connection_ = nullptr;  // Winsock1, the running operation's; a child
     QByteArray receiveBuffer_;
     bool dispatchQueued_ = false;
 
