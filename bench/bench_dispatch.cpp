@@ -32,7 +32,7 @@ public:
         return session::OperationTab::CardPayment;
     }
     QString EntryText(session::EntryField) const override { return QStringLiteral("12.00"); }
-    QString CardTrackText() const override { return QStringLiteral(";4761739001010010=2512?"); }
+    QString TakeCardTrack() override { return QStringLiteral(";4761739001010010=2512?"); }
     void ShowStatusLine(const QString&) override { ++statusLines; }
     void ShowSessionText(const QString&) override {}
     void SetOperationRunning(bool) override {}

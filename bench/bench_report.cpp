@@ -113,7 +113,7 @@ public:
         return session::OperationTab::CardPayment;
     }
     QString EntryText(session::EntryField) const override { return {}; }
-    QString CardTrackText() const override { return {}; }
+    QString TakeCardTrack() override { return {}; }
     void ShowStatusLine(const QString&) override { ++statusLines; }
     void ShowSessionText(const QString&) override {}
     void SetOperationRunning(bool) override {}

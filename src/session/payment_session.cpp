@@ -3,6 +3,7 @@
 #include "common/code_page.h"
 #include "common/program_settings.h"
 #include "common/value_helpers.h"
+#include "common/wipe.h"
 #include "session/conversions.h"
 #include "session/message_catalogue.h"
 #include "session/operation_connection.h"
@@ -107,6 +108,7 @@ void PaymentSession::Handle(const Event& event) {
                 journal_.Started(settings_.session, request.kind, request.amount, request.receipt);
                 EnterPhase(SessionPhase::AwaitingResult);
                 Send(request.bytes, request.logText);
+                common::Wipe(request.bytes);  // the socket holds its own copy
             }
             return;
         case Event::Printed:
@@ -351,6 +353,7 @@ PaymentSession::Request PaymentSession::RequestOfOperation() {
     const Operation& operation = OperationOf(view_.SelectedTab());
     MessageCodec message = NewMessage(operation.requestCode);
     Request request{{}, {}, QString::fromUtf16(operation.caption), {}, {}};
+    QByteArray card;
     double amount = 0;  // the window has refused a text that does not read
     if (operation.amountField) {
         GetAmount(view_.EntryText(*operation.amountField), amount);
@@ -359,7 +362,10 @@ PaymentSession::Request PaymentSession::RequestOfOperation() {
     }
     message.SetField(field::Reserved11, catalogue::ByteValue(0));
     if (QByteArray(operation.requestCode) == code::StartTransaction) {
-        message.SetField(field::CardData, common::ToCodePage(view_.CardTrackText()));
+        QString track = view_.TakeCardTrack();
+        card = common::ToCodePage(track);
+        common::Wipe(track);
+        message.SetField(field::CardData, card);
         message.SetField(field::TransactionKind,
                          catalogue::ByteValue(operation.reservation ? catalogue::KindReservation
                                                                     : catalogue::KindPayment));
@@ -376,6 +382,8 @@ PaymentSession::Request PaymentSession::RequestOfOperation() {
         request.receipt = QString::number(receipt);
     }
     request.bytes = message.Build(true, true);
+    message.Clear();  // its copy of the card data is gone, ours is the last
+    common::Wipe(card);
     return request;
 }
 

@@ -44,8 +44,9 @@ public:
     virtual OperationTab SelectedTab() const = 0;
     virtual QString EntryText(EntryField field) const = 0;
     // The card number field as it goes on the wire: mapped back to the
-    // track sentinels under the keyboard layout that typed it.
-    virtual QString CardTrackText() const = 0;
+    // track sentinels under the keyboard layout that typed it. Handed out
+    // once: a swiped track is forgotten by the window then.
+    virtual QString TakeCardTrack() = 0;
 
     virtual void ShowStatusLine(const QString& text) = 0;
     virtual void ShowSessionText(const QString& text) = 0;

@@ -1,5 +1,6 @@
 #include "ui/form1.h"
 
+#include "common/wipe.h"
 #include "platform/spooler.h"
 #include "printing/qt_text_print_document.h"
 #include "session/operation_table.h"
@@ -284,7 +285,9 @@ bool Form1::PreviewKey(const QKeyEvent& key) {
 void Form1::OnSwipe(const QString& track) {
     // Only tabs with a card number field take a swipe, and only while idle.
     if (Text1->isVisible() && Text1->isEnabled()) {
-        Text1->setText(track);
+        common::Wipe(swipedTrack_);
+        swipedTrack_ = NormalizeTrackText(track);
+        Text1->setText(MaskedCardNumber(swipedTrack_));
         ValidateAndStart();
     }
 }
@@ -338,7 +341,11 @@ QString Form1::EntryText(EntryField field) const {
     return Field(field)->text();
 }
 
-QString Form1::CardTrackText() const {
+QString Form1::TakeCardTrack() {
+    // A hand-typed number, or one typed over the masked one, goes as typed.
+    if (!swipedTrack_.isEmpty() && Text1->text() == MaskedCardNumber(swipedTrack_)) {
+        return std::exchange(swipedTrack_, {});
+    }
     return NormalizeTrackText(Text1->text());
 }
 
@@ -371,6 +378,7 @@ void Form1::SetOperationRunning(bool running) {
 }
 
 void Form1::ClearCardNumber() {
+    common::Wipe(swipedTrack_);
     Text1->clear();
 }
 

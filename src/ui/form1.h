@@ -71,7 +71,7 @@ public:
     // SessionView
     session::OperationTab SelectedTab() const override;
     QString EntryText(session::EntryField field) const override;
-    QString CardTrackText() const override;
+    QString TakeCardTrack() override;
     void ShowStatusLine(const QString& text) override;
     void ShowSessionText(const QString& text) override;
     void SetOperationRunning(bool running) override;
@@ -103,6 +103,8 @@ private:
     QGroupBox* FrameOf(const session::Operation& operation) const;
 
     common::ProgramSettings settings_;
+    // The last swipe's track; the card number field shows it masked.
+    QString swipedTrack_;
     BoxStack boxes_;
     std::unique_ptr<session::PaymentSession> session_;
     std::unique_ptr<platform::DesktopDocumentOpener> documentOpener_;

@@ -1,5 +1,7 @@
 #include "ui/keyboard_path.h"
 
+#include "common/wipe.h"
+
 #include <QApplication>
 #include <QInputMethod>
 #include <QInputMethodQueryEvent>
@@ -130,6 +132,7 @@ void KeyboardPath::EndBurst() {
         }
     }
     Q_EMIT Swiped(keys_);
+    common::Wipe(keys_);  // the window keeps the track for as long as it needs it
 }
 
 }  // namespace mereval::ui

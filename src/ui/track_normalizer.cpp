@@ -32,4 +32,20 @@ QString NormalizeTrackText(const QString& text) {
     return NormalizeTrackText(text, ActiveKeyboardLayout());
 }
 
+QString MaskedCardNumber(const QString& track) {
+    qsizetype start = track.startsWith(u';') ? 1 : 0;
+    qsizetype end = start;
+    while (end < track.size() && track[end].isDigit()) {
+        ++end;
+    }
+    const QString number = track.mid(start, end - start);
+    constexpr qsizetype kShownFirst = 6;
+    constexpr qsizetype kShownLast = 4;
+    if (number.size() < kShownFirst + kShownLast + 2) {
+        return QString(number.size(), u'*');
+    }
+    return number.left(kShownFirst) + QString(number.size() - kShownFirst - kShownLast, u'*') +
+           number.right(kShownLast);
+}
+
 }  // namespace mereval::ui

@@ -17,4 +17,9 @@ QString NormalizeTrackText(const QString& text, quint32 layoutHandle);
 // The same under the layout that is active now.
 QString NormalizeTrackText(const QString& text);
 
+// What the card number field shows of a swiped track: the card number's
+// first six and last four digits, the digits between as "*", and nothing
+// of the expiry date or the service code. Shorter numbers show no digit.
+QString MaskedCardNumber(const QString& track);
+
 }  // namespace mereval::ui

@@ -102,7 +102,7 @@ public:
 
     OperationTab SelectedTab() const override { return tab; }
     QString EntryText(EntryField entry) const override { return entries.value(entry); }
-    QString CardTrackText() const override { return track; }
+    QString TakeCardTrack() override { return track; }
     void ShowStatusLine(const QString& text) override { events.append(u"status "_s + text); }
     void ShowSessionText(const QString& text) override { sessionTexts.append(text); }
     void SetOperationRunning(bool running) override {

@@ -329,6 +329,7 @@ TEST_P(WindowEndToEndBox, AnswerGoesBackAndTheOperationIsApproved) {
     }
     Enter(1, {{"Text2", c.amount, kByHand}, {"Text2", kTrack, kSwipe}});
     ASSERT_TRUE(WaitBox());
+    EXPECT_EQ(ui_.Field("Text1")->text(), QStringLiteral("476173******0010"));
     EXPECT_EQ(ui_.BoxText(c.label), c.text);
     EXPECT_EQ(ui_.BoxButtons(), c.buttons);
     if (!c.typed.isEmpty()) {

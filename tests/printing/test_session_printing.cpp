@@ -49,7 +49,7 @@ public:
         return session::OperationTab::CardPayment;
     }
     QString EntryText(EntryField entry) const override { return entries.value(entry); }
-    QString CardTrackText() const override {
+    QString TakeCardTrack() override {
         return QStringLiteral(";4761739001010010=25121010000012300000?");
     }
     void ShowStatusLine(const QString& text) override { statusLines.append(text); }

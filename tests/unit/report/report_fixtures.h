@@ -66,7 +66,7 @@ public:
         return session::OperationTab::CardPayment;
     }
     QString EntryText(session::EntryField) const override { return {}; }
-    QString CardTrackText() const override { return {}; }
+    QString TakeCardTrack() override { return {}; }
     void ShowStatusLine(const QString& text) override { statusLines.append(text); }
     void ShowSessionText(const QString&) override {}
     void SetOperationRunning(bool running) override { runningSwitches.append(running); }
