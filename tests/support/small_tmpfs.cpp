@@ -1,0 +1,38 @@
+#include "support/small_tmpfs.h"
+
+#include <QFile>
+
+#include <sys/mount.h>
+
+namespace mereval::test {
+
+SmallTmpfs::SmallTmpfs(int kibibytes) {
+    const QByteArray options = "size=" + QByteArray::number(kibibytes) + "k,mode=0755";
+    mounted_ = ::mount("tmpfs", QFile::encodeName(dir_.path()).constData(), "tmpfs", 0,
+                       options.constData()) == 0;
+}
+
+SmallTmpfs::~SmallTmpfs() {
+    if (mounted_) {
+        ::umount2(QFile::encodeName(dir_.path()).constData(), MNT_DETACH);
+    }
+}
+
+void SmallTmpfs::Fill() {
+    QFile filler(FilePath(QStringLiteral("filler")));
+    if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        return;
+    }
+    const QByteArray block(1024, 'f');
+    while (filler.write(block) == block.size()) {
+    }
+    // The last partial block may still fit in byte-sized pieces.
+    while (filler.write("f", 1) == 1) {
+    }
+}
+
+void SmallTmpfs::Empty() {
+    QFile::remove(FilePath(QStringLiteral("filler")));
+}
+
+}  // namespace mereval::test
