@@ -75,9 +75,13 @@ TEST(ProgramStart, SecondCopyOnOneFolderShowsABoxAndEnds) {
 
     ProgramCopy first;
     ASSERT_TRUE(first.process.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(
-        HoldsFlock(first.process.processId(), env.FilePath(QStringLiteral("mereval.lock"))), 10000);
-    QTRY_VERIFY(!QFileInfo::exists(stale));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return HoldsFlock(first.process.processId(),
+                              env.FilePath(QStringLiteral("mereval.lock")));
+        },
+        10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !QFileInfo::exists(stale); }));
     // No core file: tracks and PINs are in its memory.
     EXPECT_TRUE(ReadProcFile(QStringLiteral("/proc/%1/limits").arg(first.process.processId()))
                     .contains("Max core file size        0                    0 "));
@@ -90,7 +94,7 @@ TEST(ProgramStart, SecondCopyOnOneFolderShowsABoxAndEnds) {
             QStringLiteral(u"Programm juba töötab. Samast programmikaustast saab korraga "
                            u"töötada ainult üks koopia."));
     };
-    QTRY_VERIFY_WITH_TIMEOUT(told(), 10000);
+    ASSERT_TRUE(QTest::qWaitFor(told, 10000));
     ASSERT_EQ(second.process.state(), QProcess::Running);  // the box waits for the cashier
     // Return on OK; again while the box may not yet take keys.
     for (int tries = 0; tries < 50 && !second.process.waitForFinished(200); ++tries) {
