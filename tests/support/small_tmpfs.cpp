@@ -24,10 +24,8 @@ void SmallTmpfs::Fill() {
         return;
     }
     const QByteArray block(1024, 'f');
+    // tmpfs hands out whole pages, so the last block that fits fills one.
     while (filler.write(block) == block.size()) {
-    }
-    // The last partial block may still fit in byte-sized pieces.
-    while (filler.write("f", 1) == 1) {
     }
 }
 
