@@ -3,21 +3,20 @@
 #include "common/code_page.h"
 #include "common/computer_name_text.h"
 #include "common/file_path.h"
+#include "common/text_file.h"
 #include "common/value_helpers.h"
 #include "platform/program_folder.h"
-
-#include <QFile>
 
 namespace mereval::common {
 
 QByteArray ErrorLogLine(const QString& computerName, const QString& procedureName,
                         const QDateTime& when, qint64 errorNumber, const QString& message) {
-    const QString line =
-        u'<' + computerName + QStringLiteral(">\t") + procedureName + QStringLiteral(" , ") +
-        LongDateText(when.date()) + QStringLiteral(" kell ") +
-        when.time().toString(QStringLiteral("hh:mm:ss")) + QStringLiteral("\t(") +
-        QString::number(errorNumber) + QStringLiteral(" - ") + message + QStringLiteral(") \r\n");
-    return ToCodePage(line);
+    const QString head = u'<' + computerName + QStringLiteral(">\t") + procedureName +
+                         QStringLiteral(" , ") + LongDateText(when.date()) +
+                         QStringLiteral(" kell ") +
+                         when.time().toString(QStringLiteral("hh:mm:ss")) + QStringLiteral("\t(") +
+                         QString::number(errorNumber) + QStringLiteral(" - ");
+    return ToCodePage(head) + CappedLogText(ToCodePage(message)) + ") \r\n";
 }
 
 QString DefaultErrorLogPath() {
@@ -32,10 +31,8 @@ void LogError(qint64 errorNumber, const QString& message, const QString& procedu
     // carry the old day with the new day's time.
     const QByteArray line = ErrorLogLine(ComputerNameText(), procedureName,
                                          QDateTime::currentDateTime(), errorNumber, message);
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
-        file.write(line);
-    }
+    QString ignored;
+    AppendTextToFile(path, line, ignored);
 }
 
 }  // namespace mereval::common

@@ -9,7 +9,7 @@ namespace mereval::common {
 
 // One error log entry in the program's code page, ended by CR LF:
 // "<" computer ">" TAB procedure " , " date " kell " hh:mm:ss TAB
-// "(" number " - " message ") ".
+// "(" number " - " message ") ", the message capped as CappedLogText does.
 QByteArray ErrorLogLine(const QString& computerName, const QString& procedureName,
                         const QDateTime& when, qint64 errorNumber, const QString& message);
 
@@ -17,8 +17,9 @@ QByteArray ErrorLogLine(const QString& computerName, const QString& procedureNam
 QString DefaultErrorLogPath();
 
 // Appends an entry stamped now to fileName, or to the default error log when
-// fileName is empty. Diagnostics must never disturb the cashier, so an entry
-// that cannot be written is lost without a word.
+// fileName is empty, creating it for its owner only (AppendTextToFile).
+// Diagnostics must never disturb the cashier, so an entry that cannot be
+// written is lost without a word.
 void LogError(qint64 errorNumber, const QString& message, const QString& procedureName,
               const QString& fileName);
 

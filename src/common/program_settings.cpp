@@ -27,8 +27,8 @@ qint32 ReadInt32Setting(const SettingKey& key) {
     return value;
 }
 
-void WriteSetting(const SettingKey& key, const QString& text) {
-    PutProgramSetting(kProgramKeyPath.toString(), key.name.toString(), text);
+bool WriteSetting(const SettingKey& key, const QString& text) {
+    return PutProgramSetting(kProgramKeyPath.toString(), key.name.toString(), text);
 }
 
 QString FlagText(bool on) {
@@ -36,6 +36,10 @@ QString FlagText(bool on) {
 }
 
 }  // namespace
+
+void RemoveStaleSettingsTemporaries() {
+    RemoveStaleProgramSettingTemporaries(kProgramKeyPath.toString());
+}
 
 ProgramSettings LoadProgramSettings() {
     ProgramSettings settings;
@@ -66,8 +70,8 @@ void StoreDialogSettings(const ProgramSettings& settings) {
     WriteSetting(kReportModeKey, FlagText(settings.fReportMode));
 }
 
-void StoreSession(const ProgramSettings& settings) {
-    WriteSetting(kSessionKey, QString::number(settings.session));
+bool StoreSession(const ProgramSettings& settings) {
+    return WriteSetting(kSessionKey, QString::number(settings.session));
 }
 
 }  // namespace mereval::common

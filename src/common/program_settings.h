@@ -37,6 +37,10 @@ struct ProgramSettings {
     qint32 session = 0;  // the running session number
 };
 
+// Start-up, before anything is read or written: deletes the temporary files
+// that writes of the settings file cut short by a crash left beside it.
+void RemoveStaleSettingsTemporaries();
+
 // Start-up, before ApplyProgramMode: reads "KKAddress", "KKPort", "Printer",
 // "RAW", "ReportMode", "DoPrint" and "POS", in this order, into everything
 // but the session. A "KKPort" that is no 32-bit number gives 8145; flags are
@@ -52,7 +56,14 @@ void LoadSession(ProgramSettings& settings);
 // "KKPort", "RAW" and "ReportMode", in this order, flags as "1" or "0".
 void StoreDialogSettings(const ProgramSettings& settings);
 
-// The session as decimal text under "Session".
-void StoreSession(const ProgramSettings& settings);
+// The session as decimal text under "Session"; false when it could not be
+// stored (the reason is in the error log). The session then shows
+// kSessionNotStoredText to the cashier once per run and keeps counting in
+// memory: after a restart the numbers since the last stored one would repeat.
+[[nodiscard]] bool StoreSession(const ProgramSettings& settings);
+
+inline constexpr QStringView kSessionNotStoredText =
+    u"Sessiooni numbrit ei saanud salvestada. Pärast programmi taaskäivitamist võivad "
+    u"sessiooni numbrid korduda; teatage sellest hooldajale.";
 
 }  // namespace mereval::common

@@ -58,7 +58,7 @@ QString GetRegString(qint32 root, const QString& subKeyPath, const QString& valu
     return QString::fromUtf8(nul < 0 ? *data : data->first(nul));
 }
 
-void PutRegString(qint32 root, const QString& subKeyPath, const QString& valueName,
+bool PutRegString(qint32 root, const QString& subKeyPath, const QString& valueName,
                   const QString& valueText, const platform::SettingsFileAccess& files) {
     const QString path = platform::SettingsFilePath(subKeyPath);
     if (const int error = files.CreateFolderFor(path); error != 0) {
@@ -81,6 +81,7 @@ void PutRegString(qint32 root, const QString& subKeyPath, const QString& valueNa
                           .arg(error)
                           .arg(valueName, valueText));
     }
+    return error == 0;
 }
 
 QString GetProgramSetting(const QString& keyPath, const QString& valueName,
@@ -88,8 +89,13 @@ QString GetProgramSetting(const QString& keyPath, const QString& valueName,
     return GetRegString(kLocalMachineRoot, SoftwareKeyPath(keyPath), valueName, defaultText);
 }
 
-void PutProgramSetting(const QString& keyPath, const QString& valueName, const QString& valueText) {
-    PutRegString(kLocalMachineRoot, SoftwareKeyPath(keyPath), valueName, valueText);
+bool PutProgramSetting(const QString& keyPath, const QString& valueName, const QString& valueText) {
+    return PutRegString(kLocalMachineRoot, SoftwareKeyPath(keyPath), valueName, valueText);
+}
+
+void RemoveStaleProgramSettingTemporaries(const QString& keyPath) {
+    platform::SystemSettingsFileAccess().RemoveStaleTemporaries(
+        platform::SettingsFilePath(SoftwareKeyPath(keyPath)));
 }
 
 }  // namespace mereval::common

@@ -1,9 +1,11 @@
 #include "platform/settings_file_access.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -35,6 +37,35 @@ int ReadAll(int fd, QByteArray& bytes) {
     }
 }
 
+// A short fixed name, so that any target name that the folder accepts leaves
+// room for the temporary one beside it.
+constexpr char kTemporaryPrefix[] = ".settings.";
+constexpr char kTemporaryPattern[] = ".settings.XXXXXX";
+
+// The file that a chain of symbolic links ends at (the path itself when it
+// is no link or does not exist yet), so that writing replaces that file and
+// the links stay. Relative links count from the folder of the link.
+int FinalTarget(QByteArray& path) {
+    constexpr int kMaxLinks = 40;  // as the kernel's own ELOOP limit
+    for (int links = 0; links < kMaxLinks; ++links) {
+        struct stat status {};
+        if (::lstat(path.constData(), &status) != 0 || !S_ISLNK(status.st_mode)) {
+            return 0;
+        }
+        std::array<char, 4096> link;
+        const ssize_t size = ::readlink(path.constData(), link.data(), link.size());
+        if (size < 0) {
+            return errno;
+        }
+        if (size == ssize_t(link.size())) {
+            return ENAMETOOLONG;
+        }
+        const QByteArray next(link.data(), size);
+        path = next.startsWith('/') ? next : NativeFolderOf(QFile::decodeName(path)) + '/' + next;
+    }
+    return ELOOP;
+}
+
 int WriteAll(int fd, const QByteArray& bytes) {
     const char* next = bytes.constData();
     qsizetype left = bytes.size();
@@ -63,14 +94,34 @@ mode_t ModeForReplacing(const QByteArray& target) {
     return 0644;
 }
 
+// The temporary file keeps mkstemp's 0600 until its contents are durable,
+// so that one left behind by a crash is readable by nobody else; it takes
+// its final mode only just before the rename.
 int FillTemporary(int fd, const QByteArray& contents, mode_t mode) {
-    if (::fchmod(fd, mode) != 0) {
-        return errno;
-    }
     if (const int error = WriteAll(fd, contents); error != 0) {
         return error;
     }
-    return ::fsync(fd) == 0 ? 0 : errno;
+    if (::fsync(fd) != 0) {
+        return errno;
+    }
+    return ::fchmod(fd, mode) == 0 ? 0 : errno;
+}
+
+// A stale temporary file is one that no writer holds locked; the name must
+// still be the file that was locked, or it may have become the settings file.
+void RemoveIfUnlocked(const QByteArray& path) {
+    const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        return;
+    }
+    struct stat locked {};
+    struct stat named {};
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &locked) == 0 &&
+        ::lstat(path.constData(), &named) == 0 && locked.st_ino == named.st_ino &&
+        locked.st_dev == named.st_dev) {
+        ::unlink(path.constData());
+    }
+    ::close(fd);
 }
 
 // Without this the rename itself may be lost to a power cut.
@@ -123,27 +174,44 @@ public:
     }
 
     int ReplaceWholeFile(const QString& filePath, const QByteArray& contents) const override {
-        const QByteArray target = NativePath(filePath);
-        const QByteArray folder = NativeFolderOf(filePath);
-        // A short fixed name, so that any target name that the folder
-        // accepts leaves room for the temporary one beside it.
-        QByteArray temporary = folder + QByteArrayLiteral("/.settings.XXXXXX");
+        QByteArray target = NativePath(filePath);
+        if (const int error = FinalTarget(target); error != 0) {
+            return error;
+        }
+        const QByteArray folder = NativeFolderOf(QFile::decodeName(target));
+        QByteArray temporary = folder + '/' + kTemporaryPattern;
         const int fd = ::mkstemp(temporary.data());
         if (fd < 0) {
             return errno;
         }
-        int error = FillTemporary(fd, contents, ModeForReplacing(target));
-        if (::close(fd) != 0 && error == 0) {
-            error = errno;
+        // Held until the rename is done: RemoveStaleTemporaries passes it by.
+        int error = ::flock(fd, LOCK_EX) == 0 ? 0 : errno;
+        if (error == 0) {
+            error = FillTemporary(fd, contents, ModeForReplacing(target));
         }
         if (error == 0 && ::rename(temporary.constData(), target.constData()) != 0) {
             error = errno;
         }
         if (error != 0) {
             ::unlink(temporary.constData());
-            return error;
         }
-        return SyncFolder(folder);
+        if (::close(fd) != 0 && error == 0) {
+            error = errno;
+        }
+        return error != 0 ? error : SyncFolder(folder);
+    }
+
+    void RemoveStaleTemporaries(const QString& filePath) const override {
+        QByteArray target = NativePath(filePath);
+        if (FinalTarget(target) != 0) {
+            return;
+        }
+        const QDir folder(QFileInfo(QFile::decodeName(target)).path());
+        const QString pattern = QString::fromLatin1(kTemporaryPrefix) + QStringLiteral("??????");
+        for (const QString& name :
+             folder.entryList({pattern}, QDir::Files | QDir::Hidden | QDir::System)) {
+            RemoveIfUnlocked(NativePath(folder.filePath(name)));
+        }
     }
 };
 

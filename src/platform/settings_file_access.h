@@ -27,8 +27,14 @@ public:
     virtual int CreateFolderFor(const QString& filePath) const = 0;
 
     // Replaces the file so that a reader, a crash or a power loss sees either
-    // the old or the whole new contents, never a mix; durable on return.
+    // the old or the whole new contents, never a mix; durable on return. A
+    // file that is a symbolic link stays one: the file it names is replaced.
     virtual int ReplaceWholeFile(const QString& filePath, const QByteArray& contents) const = 0;
+
+    // Deletes the temporary files that writers killed in the middle of
+    // ReplaceWholeFile left beside the file, and none that a running writer
+    // still fills.
+    virtual void RemoveStaleTemporaries(const QString& filePath) const = 0;
 };
 
 // The adapter of this platform.

@@ -293,7 +293,10 @@ QString HaruPdfWriter::WriteFile() {
         return ErrorText();
     }
     QSaveFile file(fileName_);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // A report lists card numbers and amounts: for the till's own account
+    // only, whatever the umask or an older file allowed.
+    if (!file.open(QIODevice::WriteOnly) ||
+        !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
         return file.errorString();
     }
     std::array<HPDF_BYTE, 64 * 1024> buffer{};

@@ -204,7 +204,7 @@ qint16 MessageCodec::Parse(const QByteArray& data, QByteArray& rest) {
     }
     if (bodySize > quint64(kMaxBodySize)) {
         rest.clear();
-        return kBadPrefix;
+        return kMalformed;
     }
     const qint64 frameEnd = pos + qint64(bodySize);
     if (frameEnd > size) {

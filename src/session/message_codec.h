@@ -22,7 +22,11 @@ public:
     static constexpr qint16 kBadPrefix = 3;   // the input was discarded
 
     static constexpr qint16 kMaxIndex = 32767;
-    static constexpr qint64 kMaxBodySize = 64 * 1024 * 1024;
+    // The largest report (32,668 records) that the simulator makes is a frame
+    // of 2.7 MiB; this leaves room for records six times as long. A frame
+    // announcing a longer body is malformed and, since its body is never
+    // kept, all of the input is discarded with it.
+    static constexpr qint64 kMaxBodySize = 16 * 1024 * 1024;
 
     void Clear();
 

@@ -83,7 +83,12 @@ bool PaymentSession::Begin(OperationKind kind) {
     // like the rest rather than overflow.
     settings_.session = settings_.session >= catalogue::MaxSession ? 1 : settings_.session + 1;
     EnterPhase(SessionPhase::Connecting);
-    common::StoreSession(settings_);
+    // Counting goes on in memory; numbers may repeat after a restart, which
+    // the cashier hears of once.
+    if (!common::StoreSession(settings_) && !storeFailureShown_) {
+        storeFailureShown_ = true;
+        view_.OpenBox(kBoxMessage, common::kSessionNotStoredText.toString(), kErrorBoxButtons);
+    }
     view_.ShowSessionText(QStringLiteral("Session: ") +
                           FormatFixedWidth(settings_.session, catalogue::SessionDigits));
 

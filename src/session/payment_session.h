@@ -160,6 +160,7 @@ private:
     QString reportStartCode_;
     QString reportEndCode_;
 
+    bool storeFailureShown_ = false;  // once per run
     QString pendingStatusText_;
     QString reportPeriodText_;
     std::function<void(const MessageCodec&)> reportDataHandler_;

@@ -5,11 +5,29 @@
 #include "common/text_file.h"
 #include "platform/program_folder.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 
 namespace mereval::session {
+namespace {
 
-TrafficLog::TrafficLog(Clock clock) : clock_(std::move(clock)) {}
+QString OldFilePath(const QString& path, int age) {
+    return path + u'.' + QString::number(age);
+}
+
+void Rotate(const QString& path) {
+    QFile::remove(OldFilePath(path, TrafficLog::kKeptFiles));
+    for (int age = TrafficLog::kKeptFiles - 1; age >= 1; --age) {
+        QFile::rename(OldFilePath(path, age), OldFilePath(path, age + 1));
+    }
+    QFile::rename(path, OldFilePath(path, 1));
+}
+
+}  // namespace
+
+TrafficLog::TrafficLog(Clock clock, qint64 rotateBytes)
+    : clock_(std::move(clock)), rotateBytes_(rotateBytes) {}
 
 QString TrafficLog::FilePath() {
     return common::MakeFilePath(platform::ProgramFolder(), QStringLiteral("log.txt"));
@@ -25,13 +43,33 @@ QByteArray TrafficLog::Timestamp() const {
 }
 
 void TrafficLog::LogSent(const QByteArray& payload) const {
-    QString ignored;
-    common::AppendTextToFile(FilePath(), '"' + Timestamp() + " OUT:" + payload + "\"\r\n", ignored);
+    Append('"' + Timestamp() + " OUT:" + common::CappedLogText(payload) + "\"\r\n");
 }
 
 void TrafficLog::LogEvent(const QString& text) const {
-    QString ignored;
-    common::AppendTextToFile(FilePath(), Timestamp() + ' ' + common::ToCodePage(text), ignored);
+    Append(Timestamp() + ' ' + common::CappedLogText(common::ToCodePage(text)));
+}
+
+void TrafficLog::Append(const QByteArray& record) const {
+    const QString path = FilePath();
+    QByteArray bytes = record;
+    if (lostRecords_ > 0) {
+        bytes.prepend("\r\n" + Timestamp() + " Log: " + QByteArray::number(lostRecords_) +
+                      " records could not be written (" + common::ToCodePage(lostReason_) +
+                      ").\r\n");
+    }
+    const qint64 size = QFileInfo(path).size();
+    if (size > 0 && size + bytes.size() > rotateBytes_) {
+        Rotate(path);
+    }
+    QString error;
+    common::AppendTextToFile(path, bytes, error);
+    if (error.isEmpty()) {
+        lostRecords_ = 0;
+    } else {
+        ++lostRecords_;
+        lostReason_ = error;
+    }
 }
 
 }  // namespace mereval::session

@@ -750,6 +750,18 @@ TEST_F(PaymentSessionTest, FailedConnectionNamesTheSocketErrorAndUsesTheNumberUp
     EXPECT_FALSE(Log().contains(" OUT:"));  // no request was sent
 }
 
+TEST_F(PaymentSessionTest, SessionNumberThatCannotBeStoredIsToldOnceAndCountsOn) {
+    ASSERT_TRUE(QDir().mkdir(env_.SettingsPath()));  // EISDIR
+    MakeSession();
+    for (const QString& session : {u"000042"_s, u"000043"_s}) {
+        StartPayment();
+        ASSERT_TRUE(WaitIdle());
+        EXPECT_EQ(view_.sessionTexts.last(), u"Session: "_s + session);
+    }
+    EXPECT_EQ(view_.events.filter(u"box"_s),
+              QStringList{ErrorBox(common::kSessionNotStoredText.toString())});
+}
+
 // A coarse timer may fire 5 % early; a payment system keeping the schedule
 // exactly must never see a false time-out.
 TEST_F(PaymentSessionTest, TimeOutsNeverFireEarly) {

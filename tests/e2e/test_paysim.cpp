@@ -288,21 +288,21 @@ TEST_F(PaySim, RobustnessScenariosSendWhatAClientMustSurvive) {
     ASSERT_EQ(CodesOf(released), (QList<QByteArray>{"0008", "0004", "0002", "0002", "0012"}));
 }
 
-TEST(PaySimLog, ShowsNumbersWithTheirBytesAndMasksCardData) {
+TEST(PaySimLog, ShowsNumbersWithTheirBytesAndMasksCardDataAndPins) {
     QByteArray stream = BuildFrame({{field::Code, code::StartTransaction},
                                     {field::Amount, session::DoubleToBytes(12.34)},
                                     {field::CardData, kTrack},
                                     {field::TransactionKind, catalogue::ByteValue(1)}}) +
                         BuildFrame({{field::Code, code::InputResponse},
                                     {field::ButtonCode, catalogue::ByteValue(1)},
-                                    {field::InputText, "9876543210"}});
+                                    {field::InputText, "1234"}});
     const QByteArray incomplete = BuildFrame({{field::Code, code::KeepAlive}}).first(3);
     stream += incomplete;
     const QStringList lines = DescribeTraffic(Direction::In, stream);
     ASSERT_EQ(lines.size(), 2);
     EXPECT_EQ(lines[0].toStdString(), "IN  0001 4=12.34 [AE 47 E1 7A 14 AE 28 40] 5=\"" +
                                           std::string(35, '*') + "000?\" 6=[01]");
-    EXPECT_EQ(lines[1].toStdString(), "IN  0011 5=\"******3210\" 11=[01]");
+    EXPECT_EQ(lines[1].toStdString(), "IN  0011 5=\"****\" 11=[01]");
     EXPECT_EQ(stream, incomplete);
 }
 

@@ -21,6 +21,8 @@ using session::MessageCodec;
 
 constexpr qsizetype kHexShown = 32;
 constexpr qsizetype kCardTail = 4;
+// A PIN has 4 to 12 digits; a text no longer than that may be one.
+constexpr qsizetype kLongestPin = 12;
 
 enum class Form { Text, Byte, Long, Amount, Frame, CardText };
 
@@ -199,7 +201,7 @@ QStringList DescribeTraffic(Direction direction, QByteArray& stream) {
 }
 
 QString MaskCardText(const QString& text) {
-    const qsizetype masked = std::max<qsizetype>(0, text.size() - kCardTail);
+    const qsizetype masked = text.size() > kLongestPin ? text.size() - kCardTail : text.size();
     return QString(masked, u'*') + text.mid(masked);
 }
 

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstring>
 
@@ -29,11 +31,17 @@ TEST(ErrorLogLine, FieldsInOrderInTheProgramCodePage) {
         ErrorLogLine(QStringLiteral(" <> "), QStringLiteral("P"),
                      QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59)), -1, QStringLiteral(u"õ")),
         QByteArray("< <> >\tP , 31. detsember 2026 kell 23:59:59\t(-1 - \xf5) \r\n"));
+    EXPECT_TRUE(ErrorLogLine({}, {}, {}, 1, QString(100000, u'x'))
+                    .endsWith("x ... [95952 bytes left out]) \r\n"));
 }
 
-TEST(LogError, AppendsEntriesToTheProgramErrorLog) {
+TEST(LogError, AppendsEntriesToTheProgramErrorLogForItsOwnerOnly) {
     test::TempProgramEnvironment env;
+    const mode_t umask = ::umask(0);
     LogError(321, QStringLiteral("first"), QStringLiteral("GetRegString"), QString());
+    ::umask(umask);
+    EXPECT_EQ(QFile::permissions(DefaultErrorLogPath()) & 0x0FFF,
+              QFileDevice::ReadUser | QFileDevice::WriteUser);
     LogError(7, QStringLiteral("second"), QStringLiteral("PutRegString"), QString());
     const QString log = QString::fromLatin1(env.ReadFile(QStringLiteral("unit_common.err")));
     const QString entry = QStringLiteral(

@@ -93,7 +93,7 @@ TEST(ProgramSettings, DialogSettingsAndSessionAreStoredAndReadBack) {
     settings.fReportMode = false;
     settings.session = 42;
     StoreDialogSettings(settings);
-    StoreSession(settings);
+    EXPECT_TRUE(StoreSession(settings));
     EXPECT_EQ(env.ReadFile(QStringLiteral("Tellur.conf")),
               QByteArray("POS=KASSA 07\nDoPrint=0\nPrinter=K\xc3\xb6\xc3\xb6k\nKKAddress=10.1.2.3\n"
                          "KKPort=9100\nRAW=1\nReportMode=0\nSession=42\n"));

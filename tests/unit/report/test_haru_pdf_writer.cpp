@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace mereval::report {
 namespace {
 
@@ -128,9 +130,18 @@ TEST_F(HaruPdfWriterTest, SaveTellsWhyItFailedAndLeavesNoHalfFile) {
     EXPECT_FALSE(writer_.Save().isEmpty());
     EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList{});
 
-    writer_.SetFileName(Path(u"fine.pdf"_s));
+    // A report is for the till's account only, whatever the umask or the
+    // file it replaces allowed.
+    QFile old(Path(u"fine.pdf"_s));
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                   QFileDevice::ReadOther));
+    old.close();
+    const mode_t umask = ::umask(0);
+    writer_.SetFileName(old.fileName());
     EXPECT_EQ(writer_.Save(), QString());
-    EXPECT_TRUE(test::QpdfCheck(Path(u"fine.pdf"_s)));
+    ::umask(umask);
+    EXPECT_TRUE(test::QpdfCheck(old.fileName()));
+    EXPECT_EQ(old.permissions() & 0x0FFF, QFileDevice::ReadUser | QFileDevice::WriteUser);
 }
 
 }  // namespace

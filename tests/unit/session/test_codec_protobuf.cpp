@@ -1,5 +1,5 @@
 // MessageCodec against protobuf's own implementation: what we write, protobuf
-// (protoc --decode_raw and google.protobuf for /usr/bin/python3) must read as
+// (google.protobuf for /usr/bin/python3) must read as
 // the same fields, and what protobuf writes, we must. The payment-system side
 // relies on exactly that when it uses a protobuf library.
 #include "common/code_page.h"
@@ -11,12 +11,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QStringList>
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <map>
 #include <memory>
 #include <vector>
@@ -183,9 +181,6 @@ ToolRun RunTool(const QString& program, const QStringList& arguments, const QByt
 class CodecProtobuf : public ::testing::Test {
 protected:
     void SetUp() override {
-        protoc_ = QStandardPaths::findExecutable(QStringLiteral("protoc"));
-        ASSERT_FALSE(protoc_.isEmpty())
-            << "protoc is missing; scripts/setup.sh installs protobuf-compiler";
         ASSERT_TRUE(QFileInfo(kPython).isExecutable()) << "/usr/bin/python3 is missing";
         const ToolRun probe =
             RunTool(kPython, {QStringLiteral("-c"), QStringLiteral("import google.protobuf")}, {});
@@ -193,80 +188,7 @@ protected:
                                  "scripts/setup.sh installs python3-protobuf\n"
                               << probe.error.toStdString();
     }
-
-    QString protoc_;
 };
-
-// ---- protoc --decode_raw output ----
-
-// Undoes protoc's C escaping of a quoted string.
-QByteArray Unescape(const QByteArray& quoted) {
-    QByteArray out;
-    for (qsizetype i = 1; i + 1 < quoted.size(); ++i) {
-        char c = quoted[i];
-        if (c != '\\') {
-            out.append(c);
-            continue;
-        }
-        c = quoted[++i];
-        if (c >= '0' && c <= '7') {
-            int value = 0;
-            for (int digits = 0; digits < 3 && quoted[i] >= '0' && quoted[i] <= '7'; ++digits) {
-                value = value * 8 + (quoted[i++] - '0');
-            }
-            --i;
-            out.append(static_cast<char>(value));
-        } else {
-            const char* from = "nrt";
-            const char* to = "\n\r\t";
-            const char* at = std::strchr(from, c);
-            out.append(at != nullptr ? to[at - from] : c);
-        }
-    }
-    return out;
-}
-
-struct RawField {
-    qint16 index;
-    bool isString;
-    QByteArray content;  // the unescaped string, or the block's lines unindented
-};
-
-// The top level of decode_raw's output: `N: "..."` for a value it could not
-// read as a message, `N {` ... `}` for one it could.
-std::vector<RawField> TopLevel(const QByteArray& text, bool* understood) {
-    std::vector<RawField> fields;
-    *understood = true;
-    const QList<QByteArray> lines = text.split('\n');
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        const QByteArray& line = lines[i];
-        if (line.isEmpty()) {
-            continue;
-        }
-        const qsizetype colon = line.indexOf(": \"");
-        if (colon > 0 && line.endsWith('"')) {
-            fields.push_back({static_cast<qint16>(line.left(colon).toInt()), true,
-                              Unescape(line.mid(colon + 2))});
-        } else if (line.endsWith(" {")) {
-            RawField block{static_cast<qint16>(line.chopped(2).toInt()), false, {}};
-            while (++i < lines.size() && lines[i] != "}") {
-                block.content += lines[i].mid(2) + '\n';
-            }
-            fields.push_back(block);
-        } else {
-            *understood = false;  // e.g. a number: a field that is not length-delimited
-        }
-    }
-    return fields;
-}
-
-QByteArray WithoutPrefix(const QByteArray& frame) {
-    qsizetype at = 0;
-    while (static_cast<quint8>(frame[at]) & 0x80) {
-        ++at;
-    }
-    return frame.sliced(at + 1);
-}
 
 // ---- the tests ----
 
@@ -298,35 +220,6 @@ TEST_F(CodecProtobuf, OurFramesReadTheSameInProtobuf) {
             const QByteArray value = f->nested ? FrameOf(*f->nested) : f->value;
             EXPECT_EQ(QByteArray::fromHex(entry[2].toString().toLatin1()), value)
                 << message.name << ", field " << index;
-        }
-    }
-}
-
-TEST_F(CodecProtobuf, ProtocDecodeRawReadsOurFrames) {
-    for (const Message& message : Messages()) {
-        const QByteArray frame = FrameOf(message);
-        const ToolRun run =
-            RunTool(protoc_, {QStringLiteral("--decode_raw")}, WithoutPrefix(frame));
-        ASSERT_TRUE(run.ok) << message.name << ": " << run.error.toStdString();
-        bool understood = false;
-        const std::vector<RawField> seen = TopLevel(run.out, &understood);
-        EXPECT_TRUE(understood) << message.name << ":\n" << run.out.toStdString();
-        const auto expected = Expected(message);
-        ASSERT_EQ(seen.size(), expected.size()) << message.name;
-        size_t i = 0;
-        for (const auto& [index, f] : expected) {
-            const RawField& raw = seen[i++];
-            const QByteArray value = f->nested ? FrameOf(*f->nested) : f->value;
-            EXPECT_EQ(raw.index, index) << message.name;
-            if (raw.isString) {
-                EXPECT_EQ(raw.content, value) << message.name << ", field " << index;
-            } else {
-                // protoc read the value as a message of its own: it must read
-                // the value alone the same way.
-                const ToolRun inner = RunTool(protoc_, {QStringLiteral("--decode_raw")}, value);
-                ASSERT_TRUE(inner.ok) << inner.error.toStdString();
-                EXPECT_EQ(raw.content, inner.out) << message.name << ", field " << index;
-            }
         }
     }
 }
