@@ -42,6 +42,12 @@ public:
     bool AddRawQueue(const QString& name, quint16 port);
     bool DeleteQueue(const QString& name);
     bool SetDefaultQueue(const QString& name);
+    // cupsdisable: the queue keeps taking jobs and holds them.
+    bool DisableQueue(const QString& name);
+
+    // SIGSTOP and SIGCONT: a stopped server still takes connections on its
+    // socket, and answers nothing.
+    void Pause(bool paused);
 
     // Every job of the server, finished or not, oldest first.
     QList<SpooledJob> Jobs() const;
@@ -51,7 +57,7 @@ public:
     QString LogTail() const;
 
 private:
-    bool Admin(const QStringList& arguments, QString* error = nullptr) const;
+    bool Admin(const QString& program, const QStringList& arguments) const;
 
     QTemporaryDir dir_;
     QProcess cupsd_;
