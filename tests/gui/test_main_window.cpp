@@ -6,6 +6,7 @@
 #include "support/qt_print_to.h"
 #include "support/temp_environment.h"
 
+#include <QAction>
 #include <QGroupBox>
 #include <QHostAddress>
 #include <QSignalSpy>
@@ -19,12 +20,14 @@
 
 #include <optional>
 #include <ostream>
+#include <string_view>
 #include <vector>
 
 namespace mereval::ui {
 namespace {
 
 using namespace Qt::StringLiterals;
+using namespace std::string_view_literals;
 
 const QString kInvalidAmount = QStringLiteral("Vigane summa.");
 const QString kInvalidReceipt = QStringLiteral("Vigane kviitungi number.");
@@ -78,6 +81,9 @@ TEST_F(MainWindow, ReportOnlyModeIsTheDefaultAndOffersNoOperation) {
     EXPECT_FALSE(ui_.Button("Command1")->isVisible());
     EXPECT_TRUE(ui_.Button("Command2")->isVisible());
     EXPECT_FALSE(ui_.Button("Command2")->isEnabled());
+    for (const char* item : {"Report", "PosCommand", "Reprint", "SettingsM", "Quit"}) {
+        EXPECT_EQ(ui_.Find<QAction>(item)->isEnabled(), item != "PosCommand"sv) << item;
+    }
 
     // Neither Ctrl+Tab, nor Enter, nor a swipe does anything.
     CtrlTab();
@@ -118,18 +124,16 @@ TEST_F(MainWindow, PaymentWithoutOutcomeIsNamedOnceAfterTheWindowShows) {
         u"Eelmise toimingu tulemus on teadmata: Tühistamine 17, sessioon "
         u"000042, 06.12.2026 14:05:01. Kontrollige tulemust aruandest enne "
         u"kordamist."_s;
-    for (int start = 1; start <= 2; ++start) {
+    for (const qint16 boxes : {1, 0}) {  // the next start warns no more
         Form1 form;
         form.show();
         EXPECT_EQ(form.Boxes().Count(), 0);  // not before the window shows
         QCoreApplication::processEvents();
-        if (start == 2) {
-            EXPECT_EQ(form.Boxes().Count(), 0);
-            break;
+        ASSERT_EQ(form.Boxes().Count(), boxes);
+        if (boxes == 1) {
+            EXPECT_EQ(form.Boxes().Top()->findChild<QLabel*>(u"Label1"_s)->text(), warning);
+            EXPECT_TRUE(form.Boxes().Top()->findChild<QLabel*>(u"Image2"_s)->isVisible());
         }
-        ASSERT_EQ(form.Boxes().Count(), 1);
-        EXPECT_EQ(form.Boxes().Top()->findChild<QLabel*>(u"Label1"_s)->text(), warning);
-        EXPECT_TRUE(form.Boxes().Top()->findChild<QLabel*>(u"Image2"_s)->isVisible());
     }
     EXPECT_TRUE(env_.ReadFile(u"journal.txt"_s).endsWith("\t000042\twarned\n"));
     EXPECT_TRUE(env_.ReadFile(u"log.txt"_s).contains(common::ToCodePage(warning)));

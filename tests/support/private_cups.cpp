@@ -178,10 +178,6 @@ bool PrivateCups::SetDefaultQueue(const QString& name) {
     return Admin(QStringLiteral("lpadmin"), {QStringLiteral("-d"), name});
 }
 
-bool PrivateCups::DisableQueue(const QString& name) {
-    return Admin(QStringLiteral("cupsdisable"), {name});
-}
-
 void PrivateCups::Pause(bool paused) {
     ::kill(pid_t(cupsd_.processId()), paused ? SIGSTOP : SIGCONT);
 }

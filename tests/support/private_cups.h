@@ -42,9 +42,6 @@ public:
     bool AddRawQueue(const QString& name, quint16 port);
     bool DeleteQueue(const QString& name);
     bool SetDefaultQueue(const QString& name);
-    // cupsdisable: the queue keeps taking jobs and holds them.
-    bool DisableQueue(const QString& name);
-
     // SIGSTOP and SIGCONT: a stopped server still takes connections on its
     // socket, and answers nothing.
     void Pause(bool paused);
@@ -56,9 +53,10 @@ public:
     // The end of the server's log, for failure messages.
     QString LogTail() const;
 
-private:
+    // Runs one of the CUPS administration commands against the server.
     bool Admin(const QString& program, const QStringList& arguments) const;
 
+private:
     QTemporaryDir dir_;
     QProcess cupsd_;
 };
