@@ -9,6 +9,11 @@
 #include "session/session_view.h"
 
 namespace mereval::printing {
+namespace {
+
+const QString kCopyLine = QStringLiteral("KOOPIA");
+
+}  // namespace
 
 ReceiptPrinter::ReceiptPrinter(const common::ProgramSettings& settings, platform::Spooler& spooler,
                                std::unique_ptr<TextPrintDocument> document, OpenBoxFunction openBox)
@@ -19,7 +24,8 @@ ReceiptPrinter::ReceiptPrinter(const common::ProgramSettings& settings, platform
 
 ReceiptPrinter::~ReceiptPrinter() = default;
 
-bool ReceiptPrinter::PrintReceipts(const QByteArray& receipts, qint32 stan) {
+bool ReceiptPrinter::PrintReceipts(const QByteArray& receipts, qint32 stan, bool copy) {
+    lastJob_ = 0;
     if (FindPrinterIndex(spooler_.PrinterNames(), settings_.fPrinter) == -1) {
         ShowError(stan);
         return false;
@@ -46,24 +52,32 @@ bool ReceiptPrinter::PrintReceipts(const QByteArray& receipts, qint32 stan) {
     }
 
     const QString receiptCharsTo = ReceiptCharsTo();
+    bool printed = false;
     for (int index = 1; index <= count; ++index) {
         const QByteArray bytes = codec.GetField(static_cast<qint16>(index), {});
         if (bytes.isEmpty()) {
             continue;
         }
+        printed = true;
         const QString text = common::FromCodePage(bytes);
         if (raw) {
             // Receipts follow each other with nothing between them; a failed
             // write has released its job, and the next text opens a new one.
-            rawPrinter_->PrintText(ReplaceChars(text, kReceiptCharsFrom, receiptCharsTo));
+            rawPrinter_->PrintText((copy ? kCopyLine + QStringLiteral("\r\n") : QString()) +
+                                   ReplaceChars(text, kReceiptCharsFrom, receiptCharsTo));
         } else {
+            if (copy) {
+                document_->PrintLine(kCopyLine);
+            }
             document_->PrintLine(text);
         }
     }
 
     if (count > 0) {
         if (raw) {
-            rawPrinter_->EndDoc();
+            if (rawPrinter_->EndDoc() && printed) {
+                lastJob_ = rawPrinter_->hJob();
+            }
         } else {
             document_->EndDocument();
         }
@@ -71,11 +85,13 @@ bool ReceiptPrinter::PrintReceipts(const QByteArray& receipts, qint32 stan) {
     return true;
 }
 
+QString ReceiptPrinter::ErrorText(qint32 stan) {
+    return QStringLiteral(u"Viga kviitungite trükkimisel. (Kviitungi number=") +
+           QString::number(stan) + u')';
+}
+
 void ReceiptPrinter::ShowError(qint32 stan) const {
-    openBox_(session::kBoxMessage,
-             QStringLiteral(u"Viga kviitungite trükkimisel. (Kviitungi number=") +
-                 QString::number(stan) + u')',
-             session::kErrorBoxButtons);
+    openBox_(session::kBoxMessage, ErrorText(stan), session::kErrorBoxButtons);
 }
 
 }  // namespace mereval::printing

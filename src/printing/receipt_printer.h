@@ -42,11 +42,19 @@ public:
     // receipt in the error box. False, with the error box, when fPrinter is
     // not an installed printer or the block does not decode. A failure
     // of the printer path itself is not reported here: the raw printer
-    // keeps it in Err, the driver document has its own.
-    bool PrintReceipts(const QByteArray& receipts, qint32 stan);
+    // keeps it in Err, the driver document has its own. A copy (a reprint)
+    // heads each receipt with the line "KOOPIA".
+    bool PrintReceipts(const QByteArray& receipts, qint32 stan, bool copy = false);
+
+    // The spooler job that the last call handed over whole on the raw path;
+    // 0 when it printed nothing that way or the spooler refused a step.
+    qint32 LastJob() const { return lastJob_; }
 
     // The kept raw printer; null until the first raw print.
     const RAWPrinter* Printer() const { return rawPrinter_.get(); }
+
+    // The text of the error box of a printing failure.
+    static QString ErrorText(qint32 stan);
 
 private:
     void ShowError(qint32 stan) const;
@@ -56,6 +64,7 @@ private:
     std::unique_ptr<TextPrintDocument> document_;
     OpenBoxFunction openBox_;
     std::unique_ptr<RAWPrinter> rawPrinter_;
+    qint32 lastJob_ = 0;
 };
 
 }  // namespace mereval::printing

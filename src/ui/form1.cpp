@@ -1,7 +1,9 @@
 #include "ui/form1.h"
 
 #include "common/wipe.h"
+#include "platform/cups_spooler.h"
 #include "platform/spooler.h"
+#include "printing/kept_receipts.h"
 #include "printing/qt_text_print_document.h"
 #include "session/operation_table.h"
 #include "ui/form3.h"
@@ -21,6 +23,8 @@
 #include <QTabBar>
 
 #include <algorithm>
+#include <optional>
+#include <utility>
 
 namespace mereval::ui {
 namespace {
@@ -32,6 +36,8 @@ using session::Operations;
 using session::OperationTab;
 
 constexpr int kTimer2Ms = 100;
+constexpr qint32 kWarningButtons = 48;      // exclamation icon, "OK" only
+constexpr qint32 kInformationButtons = 64;  // information icon, "OK" only
 
 }  // namespace
 
@@ -52,8 +58,9 @@ Form1::Form1(session::SessionTimeouts timeouts, QWidget* parent)
                 session::kErrorBoxButtons);
     });
     report_ = std::make_unique<report::TransactionReport>(*session_, *this, *documentOpener_);
-    receiptPrinter_ = std::make_unique<printing::ReceiptPrinter>(
-        settings_, platform::SystemSpooler(), std::make_unique<printing::QtTextPrintDocument>(),
+    printQueue_ = std::make_unique<printing::ReceiptPrintQueue>(
+        settings_, [] { return std::make_unique<platform::CupsSpooler>(); },
+        [] { return std::make_unique<printing::QtTextPrintDocument>(); }, &platform::CupsJobState,
         [this](quint8 boxType, const QString& text, qint32 buttons) {
             OpenBox(boxType, text, buttons);
         });
@@ -83,6 +90,8 @@ void Form1::BuildMenu() {
     Report = addItem("Report", QStringLiteral("&Aruanne..."), QKeySequence(Qt::CTRL | Qt::Key_R));
     PosCommand = addItem("PosCommand", QStringLiteral("Eri&toimingud..."),
                          QKeySequence(Qt::CTRL | Qt::Key_T));
+    Reprint = addItem("Reprint", QStringLiteral(u"Kviitungi &kordustrükk"),
+                      QKeySequence(Qt::CTRL | Qt::Key_P));
     SettingsM =
         addItem("SettingsM", QStringLiteral("&Seaded..."), QKeySequence(Qt::CTRL | Qt::Key_S));
     Quit = addItem("Quit", QStringLiteral(u"&Lõpeta"), QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -100,6 +109,7 @@ void Form1::BuildMenu() {
     };
     connect(Report, &QAction::triggered, this, [this, showDialog] { showDialog(form3_); });
     connect(PosCommand, &QAction::triggered, this, [this, showDialog] { showDialog(form4_); });
+    connect(Reprint, &QAction::triggered, this, &Form1::ReprintReceipts);
     connect(SettingsM, &QAction::triggered, this, [this] { settingsDialog_->ShowData(); });
     connect(Quit, &QAction::triggered, this, &QWidget::close);
 }
@@ -114,6 +124,16 @@ bool Form1::PrepareReport(const QDate& reportFrom, const QDate& reportTo, qint16
                                   keyboard_->IsCollecting());
 }
 
+void Form1::ReprintReceipts() {
+    const std::optional<printing::KeptReceipts> kept = printing::LoadKeptReceipts();
+    if (!kept) {
+        return OpenBox(session::kBoxMessage, QStringLiteral("Kordustrükiks pole kviitungeid."),
+                       kInformationButtons);
+    }
+    session_->Journal().Reprinted(settings_.session);
+    printQueue_->Print(kept->block, kept->stan, true, {});
+}
+
 void Form1::Startup() {
     boxes_.ReleaseBoxes();
     SetOperationRunning(false);  // the idle layout
@@ -125,12 +145,24 @@ void Form1::Startup() {
     ShowOperationFrame();
 }
 
+void Form1::WarnOfUnknownOutcome() {
+    session::OperationJournal& journal = session_->Journal();
+    journal.Trim();
+    if (const auto unknown = journal.UnknownOutcome()) {
+        const QString text = session::OperationJournal::WarningText(*unknown);
+        session_->Log().LogEvent(QStringLiteral("Warning: ") + text);
+        OpenBox(session::kBoxMessage, text, kWarningButtons);
+        journal.Warned(unknown->session);
+    }
+}
+
 void Form1::ApplyProgramMode() {
     Label5->setVisible(settings_.fReportMode);
     TabStrip1->setVisible(!settings_.fReportMode);
     tabPage_->setVisible(!settings_.fReportMode);
     Command1->setVisible(!settings_.fReportMode);
-    PosCommand->setEnabled(!settings_.fReportMode);
+    // A special command never starts over a running operation.
+    PosCommand->setEnabled(!settings_.fReportMode && !operationRunning_);
     ShowOperationFrame();
 }
 
@@ -229,6 +261,13 @@ bool Form1::event(QEvent* event) {
         FocusCurrentTab();
     }
     return QMainWindow::event(event);
+}
+
+void Form1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!std::exchange(shown_, true)) {
+        QMetaObject::invokeMethod(this, &Form1::WarnOfUnknownOutcome, Qt::QueuedConnection);
+    }
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
@@ -359,6 +398,7 @@ void Form1::ShowSessionText(const QString& text) {
 }
 
 void Form1::SetOperationRunning(bool running) {
+    operationRunning_ = running;
     Command1->setEnabled(!running);
     if (running) {
         Text10->clear();
@@ -366,7 +406,10 @@ void Form1::SetOperationRunning(bool running) {
     TabStrip1->setEnabled(!running);
     Command2->setEnabled(running);
     Report->setEnabled(!running);
+    PosCommand->setEnabled(!running && !settings_.fReportMode);
+    Reprint->setEnabled(!running);
     SettingsM->setEnabled(!running);
+    form3_->SetOperationRunning(running);
     if (running) {
         DisableAllFields();
     } else {
@@ -397,8 +440,8 @@ void Form1::ReleaseBoxes() {
 }
 
 void Form1::PrintReceipts(const QByteArray& receipts, qint32 stan, std::function<void()> done) {
-    receiptPrinter_->PrintReceipts(receipts, stan);
-    done();
+    printing::KeepReceipts({receipts, stan});
+    printQueue_->Print(receipts, stan, false, std::move(done));
 }
 
 void Form1::ButtonResponse(quint8 buttonCode) {

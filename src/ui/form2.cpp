@@ -167,6 +167,8 @@ void Form2::CreateControls() {
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(kCaptureTimerMs);
     Timer1->setSingleShot(true);
+    // A coarse timer may fire 5 % early and cut a box's capture short.
+    Timer1->setTimerType(Qt::PreciseTimer);
     connect(Timer1, &QTimer::timeout, this,
             [this] { DropSlowCapture(ElapsedMs(LastKeyTime, clock_())); });
 }

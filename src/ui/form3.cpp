@@ -84,6 +84,10 @@ void Form3::reject() {
     hide();
 }
 
+void Form3::SetOperationRunning(bool running) {
+    Command1->setEnabled(!running);
+}
+
 void Form3::OnOk() {
     hide();
     Q_EMIT reportRequested(DTPicker1->date(), DTPicker2->date(),

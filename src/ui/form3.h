@@ -24,6 +24,9 @@ public:
     explicit Form3(QWidget* owner = nullptr);
 
     bool IsLoaded() const { return loaded_; }
+    // While an operation runs no report can start: OK is disabled rather
+    // than doing nothing.
+    void SetOperationRunning(bool running);
 
 Q_SIGNALS:
     // OK: the dialog is hidden already. reportGroup is the list index (-1

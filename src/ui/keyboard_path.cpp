@@ -28,6 +28,9 @@ KeyboardPath::KeyboardPath(QWidget& window, QLineEdit& amountField, KeyPreview p
     Timer3.setObjectName(QStringLiteral("Timer3"));
     Timer3.setInterval(kPauseMs);
     Timer3.setSingleShot(true);
+    // A coarse timer may fire 5 % early: a pause between typed keys would
+    // then end the burst before it is over.
+    Timer3.setTimerType(Qt::PreciseTimer);
     connect(&Timer3, &QTimer::timeout, this, &KeyboardPath::EndBurst);
     qApp->installEventFilter(this);
     // Qt asks when the focus moves and keeps the answer; a control that has

@@ -122,6 +122,11 @@ TEST_F(ReceiptPrinterTest, DriverPrintsEachNonEmptyTextAsALineInCourierNew) {
                            QStringLiteral(u"line Õun\r\n"), QStringLiteral("line Kliendi"),
                            QStringLiteral("end")}));
     driver_.clear();
+    EXPECT_TRUE(printer_.PrintReceipts(test::ReceiptBlock({"A", "", "B"}), 1, true));
+    EXPECT_EQ(driver_.filter(QStringLiteral("line")),
+              (QStringList{QStringLiteral("line KOOPIA"), QStringLiteral("line A"),
+                           QStringLiteral("line KOOPIA"), QStringLiteral("line B")}));
+    driver_.clear();
     EXPECT_TRUE(printer_.PrintReceipts(test::ReceiptBlock({}), 1));
     EXPECT_FALSE(driver_.contains(QStringLiteral("end")));
     EXPECT_TRUE(boxes_.isEmpty());
@@ -135,6 +140,7 @@ TEST_F(ReceiptPrinterTest, RawKeepsOnePrinterAndOneJobPerBlock) {
         test::ReceiptBlock({common::ToCodePage(QStringLiteral(u"Õõ Ää")), "", "\x1B@"}), 1));
     const RAWPrinter* first = printer_.Printer();
     ASSERT_NE(first, nullptr);
+    EXPECT_EQ(printer_.LastJob(), first->hJob());
     settings_.fPrinter = QStringLiteral("Teine");
     EXPECT_TRUE(printer_.PrintReceipts(test::ReceiptBlock({"2"}), 2));
     EXPECT_EQ(printer_.Printer(), first);
@@ -147,6 +153,7 @@ TEST_F(ReceiptPrinterTest, RawKeepsOnePrinterAndOneJobPerBlock) {
     // A block of empty texts starts no job at all.
     EXPECT_TRUE(printer_.PrintReceipts(test::ReceiptBlock({"", ""}), 3));
     EXPECT_EQ(spooler_.documents.size(), 2);
+    EXPECT_EQ(printer_.LastJob(), 0);
 }
 
 }  // namespace

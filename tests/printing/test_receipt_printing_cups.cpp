@@ -2,11 +2,9 @@
 #include "common/program_settings.h"
 #include "platform/cups_spooler.h"
 #include "printing/cups_printing_test.h"
-#include "printing/fake_spooler.h"
 #include "printing/qt_text_print_document.h"
 #include "printing/receipt_blocks.h"
 #include "printing/receipt_printer.h"
-#include "session/message_codec.h"
 
 #include <QFile>
 #include <QProcess>
@@ -55,44 +53,6 @@ protected:
     platform::CupsSpooler spooler_;
     QStringList boxes_;
 };
-
-TEST_F(ReceiptPrintingOnCups, RawBytesAsThePrinterNeedsThem) {
-    const auto printer = MakePrinter(spooler_);
-    ASSERT_TRUE(printer->PrintReceipts(
-        test::ReceiptBlock({common::ToCodePage(QStringLiteral(u"Õõ Ää"))}), 1));
-    ASSERT_TRUE(WaitJobs(listener_, 1));
-    EXPECT_EQ(listener_.Jobs()[0], QByteArray("\x93\x93\x20\x8E\x84"));
-
-    // Three receipts, the second empty: the other two in one job, back to
-    // back; control codes and the upper half as they are.
-    QByteArray everyByte(256, '\0');
-    for (int i = 0; i < 256; ++i) {
-        everyByte[i] = static_cast<char>(i);
-    }
-    const QByteArray last = common::ToCodePage(QStringLiteral(u"LÕPP Üü Öö\r\n"));
-    ASSERT_TRUE(printer->PrintReceipts(test::ReceiptBlock({everyByte, {}, last}), 2));
-    ASSERT_TRUE(WaitJobs(listener_, 2));
-    EXPECT_EQ(listener_.Jobs()[1], test::PrinterBytes(everyByte) + test::PrinterBytes(last));
-
-    // No receipt at all: no job.
-    const qsizetype jobs = test::Cups().Jobs().size();
-    EXPECT_TRUE(printer->PrintReceipts(test::ReceiptBlock({}), 3));
-    EXPECT_TRUE(printer->PrintReceipts(test::ReceiptBlock({{}, {}}), 4));
-    EXPECT_EQ(test::Cups().Jobs().size(), jobs);
-    EXPECT_TRUE(boxes_.isEmpty());
-    EXPECT_EQ(printer->Printer()->Err(), 0);
-}
-
-TEST_F(ReceiptPrintingOnCups, PrinterNamedInAnotherLetterCaseIsNotFound) {
-    const auto printer = MakePrinter(spooler_);
-    const qsizetype jobs = test::Cups().Jobs().size();
-    settings_.fPrinter = queue_.toUpper();
-    EXPECT_FALSE(printer->PrintReceipts(test::ReceiptBlock({"x"}), 987654));
-    EXPECT_EQ(
-        boxes_,
-        QStringList{QStringLiteral(u"Viga kviitungite trükkimisel. (Kviitungi number=987654)")});
-    EXPECT_EQ(test::Cups().Jobs().size(), jobs);
-}
 
 TEST_F(ReceiptPrintingOnCups, PrinterThatVanishesAfterTheLookUpPrintsNothingAnywhere) {
     // A second printer that the driver could fall back to.

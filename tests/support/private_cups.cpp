@@ -8,6 +8,7 @@
 #include <cups/cups.h>
 #include <grp.h>
 #include <pwd.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -151,33 +152,34 @@ bool PrivateCups::Start(QString& error) {
     return true;
 }
 
-bool PrivateCups::Admin(const QStringList& arguments, QString* error) const {
+bool PrivateCups::Admin(const QString& program, const QStringList& arguments) const {
     QProcess admin;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("CUPS_SERVER"), SocketPath());
     admin.setProcessEnvironment(environment);
     admin.setProcessChannelMode(QProcess::MergedChannels);
-    admin.start(QStringLiteral("lpadmin"), arguments);
-    const bool done = admin.waitForFinished(kAdminTimeoutMs) &&
-                      admin.exitStatus() == QProcess::NormalExit && admin.exitCode() == 0;
-    if (!done && error) {
-        *error = QString::fromLocal8Bit(admin.readAll());
-    }
-    return done;
+    admin.start(program, arguments);
+    return admin.waitForFinished(kAdminTimeoutMs) && admin.exitStatus() == QProcess::NormalExit &&
+           admin.exitCode() == 0;
 }
 
 bool PrivateCups::AddRawQueue(const QString& name, quint16 port) {
-    return Admin({QStringLiteral("-p"), name, QStringLiteral("-E"), QStringLiteral("-v"),
+    return Admin(QStringLiteral("lpadmin"),
+                 {QStringLiteral("-p"), name, QStringLiteral("-E"), QStringLiteral("-v"),
                   QStringLiteral("socket://127.0.0.1:%1").arg(port), QStringLiteral("-o"),
                   QStringLiteral("printer-error-policy=abort-job")});
 }
 
 bool PrivateCups::DeleteQueue(const QString& name) {
-    return Admin({QStringLiteral("-x"), name});
+    return Admin(QStringLiteral("lpadmin"), {QStringLiteral("-x"), name});
 }
 
 bool PrivateCups::SetDefaultQueue(const QString& name) {
-    return Admin({QStringLiteral("-d"), name});
+    return Admin(QStringLiteral("lpadmin"), {QStringLiteral("-d"), name});
+}
+
+void PrivateCups::Pause(bool paused) {
+    ::kill(pid_t(cupsd_.processId()), paused ? SIGSTOP : SIGCONT);
 }
 
 QList<SpooledJob> PrivateCups::Jobs() const {

@@ -42,6 +42,9 @@ public:
     bool AddRawQueue(const QString& name, quint16 port);
     bool DeleteQueue(const QString& name);
     bool SetDefaultQueue(const QString& name);
+    // SIGSTOP and SIGCONT: a stopped server still takes connections on its
+    // socket, and answers nothing.
+    void Pause(bool paused);
 
     // Every job of the server, finished or not, oldest first.
     QList<SpooledJob> Jobs() const;
@@ -50,9 +53,10 @@ public:
     // The end of the server's log, for failure messages.
     QString LogTail() const;
 
-private:
-    bool Admin(const QStringList& arguments, QString* error = nullptr) const;
+    // Runs one of the CUPS administration commands against the server.
+    bool Admin(const QString& program, const QStringList& arguments) const;
 
+private:
     QTemporaryDir dir_;
     QProcess cupsd_;
 };
