@@ -410,6 +410,7 @@ void Form1::SetOperationRunning(bool running) {
     Reprint->setEnabled(!running);
     SettingsM->setEnabled(!running);
     form3_->SetOperationRunning(running);
+    form4_->SetOperationRunning(running);
     if (running) {
         DisableAllFields();
     } else {

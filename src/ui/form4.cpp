@@ -72,4 +72,8 @@ void Form4::OnOk() {
     }
 }
 
+void Form4::SetOperationRunning(bool running) {
+    Command1->setEnabled(!running);
+}
+
 }  // namespace mereval::ui

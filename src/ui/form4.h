@@ -21,6 +21,9 @@ public:
     // preparePOSCommand gets the chosen command's list position, 0 to 2.
     Form4(std::function<void(quint8)> preparePOSCommand, QWidget* owner);
 
+    // Left open while an operation runs, its OK would be refused unseen.
+    void SetOperationRunning(bool running);
+
 public Q_SLOTS:
     // Esc, Loobu and the close box: hide, nothing else.
     void reject() override;

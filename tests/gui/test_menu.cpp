@@ -75,6 +75,8 @@ TEST_F(Menu, SpecialCommandRunsAsAnOperationAndEndsWithItsStatus) {
         EXPECT_FALSE(Item(name)->isEnabled()) << name;
     }
     EXPECT_FALSE(reportOk->isEnabled());
+    auto* commandOk = form4->findChild<QPushButton*>(QStringLiteral("Command1"));
+    EXPECT_FALSE(commandOk->isEnabled());
     EXPECT_TRUE(Item("Quit")->isEnabled());
 
     ASSERT_TRUE(QTest::qWaitFor([&] { return !driver_.Running(); }, 5000));
@@ -86,6 +88,7 @@ TEST_F(Menu, SpecialCommandRunsAsAnOperationAndEndsWithItsStatus) {
         EXPECT_TRUE(Item(name)->isEnabled()) << name;
     }
     EXPECT_TRUE(reportOk->isEnabled());
+    EXPECT_TRUE(commandOk->isEnabled());
 }
 
 TEST_F(Menu, SettingsDisableTheWindowUntilTheyClose) {
