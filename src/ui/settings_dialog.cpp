@@ -14,6 +14,7 @@
 #include <QPushButton>
 
 #include <algorithm>
+#include <mutex>
 #include <utility>
 
 namespace mereval::ui {
@@ -35,6 +36,12 @@ void ShowFieldText(QLineEdit* field, const QString& text, int maxLength) {
 
 }  // namespace
 
+// Reaches the dialog from the lister's thread for as long as the dialog lives.
+struct SettingsDialog::PrinterListReply {
+    std::mutex mutex;
+    SettingsDialog* dialog = nullptr;
+};
+
 SettingsDialog::SettingsDialog(common::ProgramSettings& settings,
                                std::function<QStringList()> printerNames,
                                std::function<void()> applyProgramMode, QWidget* mainWindow)
@@ -42,7 +49,9 @@ SettingsDialog::SettingsDialog(common::ProgramSettings& settings,
       settings_(settings),
       printerNames_(std::move(printerNames)),
       applyProgramMode_(std::move(applyProgramMode)),
-      mainWindow_(mainWindow) {
+      mainWindow_(mainWindow),
+      printerListReply_(std::make_shared<PrinterListReply>()) {
+    printerListReply_->dialog = this;
     SetUpDialogFrame(*this, QStringLiteral("Settings"), QStringLiteral("Seaded"));
     BuildControls();
 }
@@ -106,13 +115,35 @@ void SettingsDialog::BuildControls() {
     connect(Command2, &QPushButton::clicked, this, &SettingsDialog::reject);
 }
 
+SettingsDialog::~SettingsDialog() {
+    const std::lock_guard lock(printerListReply_->mutex);
+    printerListReply_->dialog = nullptr;
+}
+
+void SettingsDialog::AddPrinterNames(const QStringList& names, quint64 showing) {
+    if (showing == showings_) {
+        const QString typed = Combo1->currentText();
+        Combo1->addItems(names);
+        Combo1->setEditText(typed);
+    }
+}
+
 void SettingsDialog::ShowData() {
     ShowFieldText(Text1, settings_.fPOSID, kPOSMaxLength);
     ShowFieldText(Text2, settings_.fAddress, kAddressMaxLength);
     ShowFieldText(Text3, QString::number(settings_.fPort), kPortMaxLength);
     Combo1->clear();
-    Combo1->addItems(printerNames_());
     Combo1->setEditText(settings_.fPrinter);
+    printerLister_.Post([reply = printerListReply_, names = printerNames_, showing = ++showings_] {
+        const QStringList list = names();
+        const std::lock_guard lock(reply->mutex);
+        if (reply->dialog != nullptr) {
+            QMetaObject::invokeMethod(
+                reply->dialog,
+                [dialog = reply->dialog, list, showing] { dialog->AddPrinterNames(list, showing); },
+                Qt::QueuedConnection);
+        }
+    });
     Check2->setChecked(settings_.fRAW);
     Check1->setChecked(settings_.fDoPrint);
     Check3->setChecked(settings_.fReportMode);

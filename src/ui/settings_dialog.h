@@ -1,12 +1,14 @@
 #pragma once
 
 #include "common/program_settings.h"
+#include "printing/serial_worker.h"
 
 #include <QDialog>
 #include <QPointer>
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
 class QCheckBox;
 class QComboBox;
@@ -25,10 +27,13 @@ class SettingsDialog : public QDialog {
     Q_OBJECT
 
 public:
-    // printerNames gives the installed printers in the platform's order;
+    // printerNames gives the installed printers in the platform's order, and
+    // is asked on a thread of its own: a spooler that hangs must not freeze
+    // the window, so the list fills in when the answer comes;
     // applyProgramMode makes a changed report-only mode take effect at once.
     SettingsDialog(common::ProgramSettings& settings, std::function<QStringList()> printerNames,
                    std::function<void()> applyProgramMode, QWidget* mainWindow);
+    ~SettingsDialog() override;
 
     // Fills the controls from the settings, disables the main window and
     // shows the dialog.
@@ -51,11 +56,16 @@ private:
     void EnablePrinterControls(bool enabled);
     void Confirm();
     void ReturnToMainWindow();
+    void AddPrinterNames(const QStringList& names, quint64 showing);
 
     common::ProgramSettings& settings_;
     std::function<QStringList()> printerNames_;
     std::function<void()> applyProgramMode_;
     QPointer<QWidget> mainWindow_;
+    struct PrinterListReply;
+    std::shared_ptr<PrinterListReply> printerListReply_;
+    printing::SerialWorker printerLister_;
+    quint64 showings_ = 0;  // an answer for an earlier showing is dropped
 
     QLabel* Label1 = nullptr;  // "Kassa:"
     QLineEdit* Text1 = nullptr;

@@ -16,6 +16,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
+#include <thread>
+
 #include <functional>
 #include <initializer_list>
 #include <ostream>
@@ -78,6 +82,7 @@ protected:
     void Open() {
         dialog_->ShowData();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog_));
+        ASSERT_TRUE(QTest::qWaitFor([this] { return Printer()->count() == kPrinters.size(); }));
     }
 
     template <typename T>
@@ -329,6 +334,34 @@ TEST(SettingsDialogOnMainWindow, ReportModeOffTakesEffectAtOnce) {
     EXPECT_TRUE(ui.Tabs()->isVisible());
     EXPECT_FALSE(ui.Find<QLabel>("Label5")->isVisible());
     EXPECT_TRUE(ui.Button("Command1")->isVisible());
+}
+
+// A spooler that hangs must not freeze the window: the dialog opens at once
+// with the stored printer, and the list fills in when it comes.
+TEST_F(SettingsDialogTest, OpensBeforeTheSpoolerHasListedItsPrinters) {
+    std::promise<void> answer;
+    std::shared_future<void> answered = answer.get_future().share();
+    SettingsDialog dialog(
+        settings_,
+        [answered] {
+            answered.wait();
+            return kPrinters;
+        },
+        [] {}, &mainWindow_);
+    // Only a dialog that waited for the list would see this go off.
+    std::thread spooler([&answer] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        answer.set_value();
+    });
+    dialog.ShowData();
+    auto* printer = dialog.findChild<QComboBox*>(QStringLiteral("Combo1"));
+    EXPECT_EQ(printer->count(), 0);
+    EXPECT_EQ(printer->currentText(), settings_.fPrinter);
+    printer->setEditText(QStringLiteral("Kontor"));  // typed meanwhile
+    spooler.join();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return printer->count() == kPrinters.size(); }));
+    EXPECT_EQ(printer->currentText(), QStringLiteral("Kontor"));
+    dialog.reject();
 }
 
 }  // namespace
