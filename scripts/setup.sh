@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     # build
-    build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev clang-format
+    build-essential cmake ninja-build pkg-config ccache clang libclang-rt-14-dev clang-format
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libxkbcommon-dev libxkbcommon-x11-dev libxcb1-dev
     libhpdf-dev libcups2-dev
