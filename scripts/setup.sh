@@ -13,7 +13,7 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     libprotobuf-dev protobuf-compiler python3 python3-protobuf
     cups cups-client poppler-utils qpdf
-    xvfb xdotool x11-xkb-utils xkb-data
+    xvfb xdotool x11-xkb-utils xkb-data dbus-daemon
     # running
     fonts-liberation2 xdg-utils
     # the Debian package: building (dpkg-shlibdeps, file) and checking it

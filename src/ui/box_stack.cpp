@@ -1,6 +1,7 @@
 #include "ui/box_stack.h"
 
 #include "session/session_view.h"
+#include "ui/accessibility.h"
 #include "ui/form2.h"
 
 #include <QApplication>
@@ -27,6 +28,7 @@ void BoxStack::OpenBox(quint8 type, const QString& text, qint32 buttons) {
     connect(box, &Form2::BoxClosed, this, &BoxStack::CloseBox);
     boxes_.append(box);
     box->ShowBox(static_cast<qint16>(index), type, text, buttons);
+    AnnounceBox(*box, text);
 }
 
 void BoxStack::CloseBox(qint16 index) {

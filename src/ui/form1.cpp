@@ -6,6 +6,7 @@
 #include "printing/kept_receipts.h"
 #include "printing/qt_text_print_document.h"
 #include "session/operation_table.h"
+#include "ui/accessibility.h"
 #include "ui/form3.h"
 #include "ui/form4.h"
 #include "ui/settings_dialog.h"
@@ -51,6 +52,8 @@ Form1::Form1(session::SessionTimeouts timeouts, QWidget* parent)
                    Qt::WindowCloseButtonHint);
     BuildControls();
     BuildMenu();
+    NameFieldsAfterLabels(*this);
+    AnnounceStatusLine(*Text10);
 
     // The viewer's failure comes later than the report's end, as a box of its own.
     documentOpener_ = std::make_unique<platform::DesktopDocumentOpener>([this] {

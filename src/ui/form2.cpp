@@ -1,6 +1,7 @@
 #include "ui/form2.h"
 
 #include "session/session_view.h"
+#include "ui/accessibility.h"
 #include "ui/box_answer_sink.h"
 #include "ui/box_flags.h"
 #include "ui/box_icons.h"
@@ -171,6 +172,7 @@ void Form2::CreateControls() {
     Timer1->setTimerType(Qt::PreciseTimer);
     connect(Timer1, &QTimer::timeout, this,
             [this] { DropSlowCapture(ElapsedMs(LastKeyTime, clock_())); });
+    NameFieldsAfterLabels(*this);
 }
 
 void Form2::ShowBox(qint16 index, quint8 type, const QString& text, qint32 flags) {

@@ -1,5 +1,6 @@
 #include "ui/form3.h"
 
+#include "ui/accessibility.h"
 #include "ui/dialog_frame.h"
 #include "ui/twips.h"
 
@@ -56,6 +57,7 @@ void Form3::BuildControls() {
                      TwipsRect(1800, 2040, 1095, 375));
     connect(Command1, &QPushButton::clicked, this, &Form3::OnOk);
     connect(Command2, &QPushButton::clicked, this, &Form3::reject);
+    NameFieldsAfterLabels(*this);
 }
 
 void Form3::Load() {

@@ -1,5 +1,6 @@
 #include "ui/form4.h"
 
+#include "ui/accessibility.h"
 #include "ui/dialog_frame.h"
 #include "ui/twips.h"
 
@@ -48,6 +49,7 @@ void Form4::BuildControls() {
     setTabOrder(Command1, Command2);
     connect(Command1, &QPushButton::clicked, this, &Form4::OnOk);
     connect(Command2, &QPushButton::clicked, this, &Form4::reject);
+    NameFieldsAfterLabels(*this);
 }
 
 void Form4::showEvent(QShowEvent* event) {

@@ -1,6 +1,7 @@
 #include "ui/settings_dialog.h"
 
 #include "common/int32_text.h"
+#include "ui/accessibility.h"
 #include "ui/dialog_frame.h"
 #include "ui/twips.h"
 
@@ -113,6 +114,7 @@ void SettingsDialog::BuildControls() {
     connect(Check1, &QCheckBox::toggled, this, &SettingsDialog::EnablePrinterControls);
     connect(Command1, &QPushButton::clicked, this, &SettingsDialog::Confirm);
     connect(Command2, &QPushButton::clicked, this, &SettingsDialog::reject);
+    NameFieldsAfterLabels(*this);
 }
 
 SettingsDialog::~SettingsDialog() {

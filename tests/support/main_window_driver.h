@@ -43,6 +43,8 @@ public:
         // only add a "no printer" box to every approval.
         form_->Settings().fDoPrint = false;
         form_->show();
+        // Without a window manager (a private X server) nothing activates it.
+        form_->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(form_.get()));
         QCoreApplication::processEvents();
         return *form_;
