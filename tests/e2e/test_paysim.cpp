@@ -1,5 +1,6 @@
 #include "common/code_page.h"
 #include "common/value_helpers.h"
+#include "e2e/e2e_checks.h"
 #include "e2e/paysim_test_client.h"
 #include "paysim/message_log.h"
 #include "paysim/paysim_server.h"
@@ -26,6 +27,7 @@ namespace code = catalogue::code;
 namespace field = catalogue::field;
 namespace record = catalogue::record;
 using session::MessageCodec;
+using test::CodesOf;
 using test::PaySimTestClient;
 
 const QByteArray kTrack = QByteArrayLiteral(";4761739001010010=25121010000012300000?");
@@ -50,14 +52,6 @@ QMap<qint16, QByteArray> Decode(const QByteArray& frame) {
 
 QString TextOf(const ReceivedMessage& message) {
     return common::FromCodePage(message.Field(field::Text));
-}
-
-QList<QByteArray> CodesOf(const std::vector<ReceivedMessage>& messages) {
-    QList<QByteArray> codes;
-    for (const ReceivedMessage& message : messages) {
-        codes.append(message.Code());
-    }
-    return codes;
 }
 
 class PaySim : public ::testing::Test {
@@ -309,23 +303,6 @@ TEST(PaySimLog, ShowsNumbersWithTheirBytesAndMasksCardDataAndPins) {
 void RunPaySim(QProcess& process, const QStringList& arguments) {
     process.start(QStringLiteral(MEREVAL_PAYSIM_EXECUTABLE), arguments);
     EXPECT_TRUE(process.waitForStarted());
-}
-
-TEST(PaySimExecutable, HelpListsEveryScenarioAndOption) {
-    QProcess process;
-    RunPaySim(process, {QStringLiteral("--help")});
-    ASSERT_TRUE(process.waitForFinished());
-    EXPECT_EQ(process.exitCode(), 0);
-    const QString help = QString::fromUtf8(process.readAllStandardOutput());
-    for (int cents = 0; cents <= 13; ++cents) {
-        EXPECT_TRUE(help.contains(QStringLiteral("  .%1  ").arg(cents, 2, 10, QLatin1Char('0'))))
-            << cents;
-    }
-    for (const char* option :
-         {"--port", "--pos", "--report-rows", "--delay-ms", "--keepalive-ms"}) {
-        EXPECT_TRUE(help.contains(QLatin1StringView(option))) << option;
-    }
-    EXPECT_TRUE(help.contains(QStringLiteral("Katkestatud")));
 }
 
 TEST(PaySimExecutable, LogsEachMessageOnOneLineWithoutTheCardData) {
