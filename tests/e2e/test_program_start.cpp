@@ -23,6 +23,7 @@
 
 #include <unistd.h>
 #include <csignal>
+#include <memory>
 #include <ostream>
 
 namespace mereval {
@@ -140,6 +141,10 @@ void PrintTo(const CrashCase& c, std::ostream* out) {
 
 class ProgramCrash : public ::testing::TestWithParam<CrashCase> {
 protected:
+    // One X server for all steps: a start-up per test costs CI time.
+    static void SetUpTestSuite() { xvfb_ = std::make_unique<test::XvfbServer>(); }
+    static void TearDownTestSuite() { xvfb_.reset(); }
+
     QByteArray Journal() const { return env_.ReadFile(QStringLiteral("journal.txt")); }
     QByteArray Received(const char* messageCode) const {
         for (const paysim::ReceivedMessage& message : server_.Received()) {
@@ -151,13 +156,13 @@ protected:
     }
     // The window is up and has had its start-up turn.
     bool WindowShown() const {
-        return xvfb_.Run(
+        return xvfb_->Run(
             QStringLiteral("xdotool"),
             {QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
              QStringLiteral("--name"), QStringLiteral("^Mereval - POS:")});
     }
 
-    test::XvfbServer xvfb_;
+    static inline std::unique_ptr<test::XvfbServer> xvfb_;
     test::TempProgramEnvironment env_;
     paysim::PaySimServer server_;
     test::UnansweredListener unanswered_;
@@ -165,7 +170,7 @@ protected:
 
 TEST_P(ProgramCrash, WarnsOnceAtRestartExactlyWhenTheOutcomeIsUnknown) {
     const CrashCase& c = GetParam();
-    ASSERT_TRUE(xvfb_.IsRunning());
+    ASSERT_TRUE(xvfb_->IsRunning());
     ASSERT_TRUE(server_.Listen());
     server_.SetScript([&c](paysim::Conversation& conversation, const paysim::ReceivedMessage& m) {
         if (m.Code() == code::StartTransaction && c.step != KillAt::RequestSent) {
@@ -183,16 +188,16 @@ TEST_P(ProgramCrash, WarnsOnceAtRestartExactlyWhenTheOutcomeIsUnknown) {
     settings.close();
 
     {
-        ProgramCopy till(xvfb_.Display());
+        ProgramCopy till(xvfb_->Display());
         ASSERT_TRUE(WindowShown());
         // Keys 60 ms apart are typing, not a swipe; Return once the burst is over.
-        ASSERT_TRUE(xvfb_.Run(QStringLiteral("xdotool"),
-                              QStringLiteral("search --sync --onlyvisible --name ^Mereval.-.POS: "
-                                             "windowfocus --sync %1 type --delay 60 12.00")
-                                  .split(u' ')));
+        ASSERT_TRUE(xvfb_->Run(QStringLiteral("xdotool"),
+                               QStringLiteral("search --sync --onlyvisible --name ^Mereval.-.POS: "
+                                              "windowfocus --sync %1 type --delay 60 12.00")
+                                   .split(u' ')));
         QTest::qWait(200);
-        ASSERT_TRUE(xvfb_.Run(QStringLiteral("xdotool"),
-                              {QStringLiteral("key"), QStringLiteral("Return")}));
+        ASSERT_TRUE(xvfb_->Run(QStringLiteral("xdotool"),
+                               {QStringLiteral("key"), QStringLiteral("Return")}));
         const auto reached = [&] {
             switch (c.step) {
                 case KillAt::Connecting:
@@ -215,7 +220,7 @@ TEST_P(ProgramCrash, WarnsOnceAtRestartExactlyWhenTheOutcomeIsUnknown) {
         ASSERT_TRUE(till.process.waitForFinished());
     }
     for (int restart = 0; restart < 2; ++restart) {
-        ProgramCopy till(xvfb_.Display());
+        ProgramCopy till(xvfb_->Display());
         ASSERT_TRUE(WindowShown());
         const bool warned = QTest::qWaitFor([&] { return Journal().count("\twarned\n") > 0; },
                                             c.warned ? 10000 : 1000);
