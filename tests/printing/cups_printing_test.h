@@ -8,8 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
 namespace mereval::test {
 
 // Long enough for a loaded machine; a job normally arrives in well under a

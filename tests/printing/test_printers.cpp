@@ -82,10 +82,6 @@ struct FailureCase {
     const char* calls;  // what the printer asks of the spooler from the failing call on
 };
 
-void PrintTo(const FailureCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
 class RAWPrinterFailure : public ::testing::TestWithParam<FailureCase> {};
 
 // Whatever step fails, the call says so with the step's code, a started

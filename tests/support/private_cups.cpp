@@ -150,8 +150,8 @@ QList<SpooledJob> PrivateCups::Jobs() const {
     cups_job_t* found = nullptr;
     const int count = http ? cupsGetJobs2(http, &found, nullptr, 0, CUPS_WHICHJOBS_ALL) : 0;
     for (int i = 0; i < count; ++i) {
-        jobs.append({found[i].id, QString::fromUtf8(found[i].dest),
-                     QString::fromUtf8(found[i].title), found[i].state, found[i].priority});
+        jobs.append(
+            {found[i].id, QString::fromUtf8(found[i].title), found[i].state, found[i].priority});
     }
     cupsFreeJobs(count, found);
     httpClose(http);

@@ -16,7 +16,6 @@ namespace mereval::test {
 // A CUPS job as the server reports it.
 struct SpooledJob {
     qint32 id = 0;
-    QString printer;
     QString name;
     int state = 0;     // IPP job-state: 3 pending ... 7 canceled, 8 aborted, 9 completed
     int priority = 0;  // IPP job-priority, 1 to 100
