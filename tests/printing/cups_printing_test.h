@@ -46,12 +46,8 @@ protected:
     }
 
     QString AddQueue(quint16 port) {
-        const QString name = QStringLiteral("Kassa%1").arg(queues_.size() + 1);
-        if (!Cups().AddRawQueue(name, port)) {
-            return {};
-        }
-        queues_.append(name);
-        return name;
+        queues_.append(QStringLiteral("Kassa%1").arg(queues_.size() + 1));
+        return Cups().AddRawQueue(queues_.last(), port) ? queues_.last() : QString();
     }
     bool WaitJobs(int count) const {
         return QTest::qWaitFor([&] { return listener_.Jobs().size() >= count; }, kPrintWaitMs);
