@@ -1,32 +1,16 @@
 #include "support/printer_listener.h"
 
-#include <QHostAddress>
-#include <QTcpServer>
 #include <QTcpSocket>
 
 #include <sys/socket.h>
 
 namespace mereval::test {
-PrinterListener::PrinterListener(QObject* parent) : QObject(parent), server_(new QTcpServer(this)) {
-    connect(server_, &QTcpServer::newConnection, this, &PrinterListener::Accept);
-}
-
-bool PrinterListener::Listen(quint16 port) {
-    return server_->listen(QHostAddress::LocalHost, port);
-}
-
-quint16 PrinterListener::Port() const {
-    return server_->serverPort();
-}
-
-quint16 PrinterListener::RefusingPort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
+PrinterListener::PrinterListener() {
+    connect(&server_, &QTcpServer::newConnection, this, &PrinterListener::Accept);
 }
 
 void PrinterListener::Accept() {
-    while (QTcpSocket* socket = server_->nextPendingConnection()) {
+    while (QTcpSocket* socket = server_.nextPendingConnection()) {
         ++connections_;
         socket->setParent(this);
         open_.insert(socket, {});
@@ -52,9 +36,8 @@ void PrinterListener::Drop(QTcpSocket* socket) {
     const linger reset{1, 0};
     ::setsockopt(static_cast<int>(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &reset,
                  sizeof reset);
-    jobs_.append(open_.take(socket) + socket->readAll());
+    Finish(socket);
     socket->abort();
-    socket->deleteLater();
 }
 
 void PrinterListener::Finish(QTcpSocket* socket) {

@@ -2,11 +2,12 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QHostAddress>
 #include <QList>
 #include <QObject>
+#include <QTcpServer>
 #include <QtGlobal>
 
-class QTcpServer;
 class QTcpSocket;
 
 namespace mereval::test {
@@ -18,11 +19,11 @@ class PrinterListener : public QObject {
     Q_OBJECT
 
 public:
-    explicit PrinterListener(QObject* parent = nullptr);
+    PrinterListener();
 
-    // Port 0 picks a free one.
-    bool Listen(quint16 port = 0);
-    quint16 Port() const;
+    // On a free port.
+    bool Listen() { return server_.listen(QHostAddress::LocalHost); }
+    quint16 Port() const { return server_.serverPort(); }
 
     // Once this many bytes of a connection have come, the listener resets it:
     // a printer that drops a job in the middle. 0: never.
@@ -32,15 +33,12 @@ public:
     const QList<QByteArray>& Jobs() const { return jobs_; }
     int Connections() const { return connections_; }
 
-    // A port on 127.0.0.1 where nothing listens: connections are refused.
-    static quint16 RefusingPort();
-
 private:
     void Accept();
     void Drop(QTcpSocket* socket);
     void Finish(QTcpSocket* socket);
 
-    QTcpServer* server_;
+    QTcpServer server_;
     QHash<QTcpSocket*, QByteArray> open_;
     QList<QByteArray> jobs_;
     int connections_ = 0;

@@ -13,12 +13,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <string>
 
 namespace mereval::test {
 namespace {
-
-constexpr int kStartTimeoutMs = 15000;
-constexpr int kAdminTimeoutMs = 15000;
 
 bool WriteFile(const QString& path, const QString& text) {
     QFile file(path);
@@ -26,25 +24,13 @@ bool WriteFile(const QString& path, const QString& text) {
            file.write(text.toUtf8()) == text.toUtf8().size();
 }
 
-bool Answers(const QString& socketPath) {
-    http_t* http = httpConnect2(QFile::encodeName(socketPath).constData(), 631, nullptr, AF_UNSPEC,
-                                HTTP_ENCRYPTION_NEVER, 1, 500, nullptr);
-    if (!http) {
-        return false;
-    }
-    httpClose(http);
-    return true;
-}
-
 }  // namespace
 
 PrivateCups::~PrivateCups() {
-    if (cupsd_.state() != QProcess::NotRunning) {
-        cupsd_.terminate();
-        if (!cupsd_.waitForFinished(10000)) {
-            cupsd_.kill();
-            cupsd_.waitForFinished();
-        }
+    cupsd_.terminate();
+    if (!cupsd_.waitForFinished(10000)) {
+        cupsd_.kill();
+        cupsd_.waitForFinished();
     }
 }
 
@@ -52,79 +38,60 @@ QString PrivateCups::SocketPath() const {
     return dir_.filePath(QStringLiteral("cups.sock"));
 }
 
+http_t* PrivateCups::Connect(int timeoutMs) const {
+    return httpConnect2(QFile::encodeName(SocketPath()).constData(), 631, nullptr, AF_UNSPEC,
+                        HTTP_ENCRYPTION_NEVER, 1, timeoutMs, nullptr);
+}
+
 bool PrivateCups::Start(QString& error) {
-    if (!dir_.isValid()) {
-        error = QStringLiteral("no temporary folder: ") + dir_.errorString();
-        return false;
-    }
     const QString root = dir_.path();
     const QDir folder(root);
     for (const char* sub : {"spool/tmp", "cache", "state", "log"}) {
         folder.mkpath(QString::fromLatin1(sub));
     }
-    // Backends read the spooled files through this folder.
+    const auto path = [&](const char* name) {
+        return QFile::encodeName(folder.filePath(QString::fromLatin1(name))).toStdString();
+    };
+    // Backends read the spooled files through this folder; as root they run
+    // as lp, else as the test's own user.
     ::chmod(QFile::encodeName(root).constData(), 0711);
-
     const bool asRoot = ::geteuid() == 0;
-    QString user = QStringLiteral("lp");
-    QString group = QStringLiteral("lp");
+    QString user = QString::fromLocal8Bit(::getpwuid(::geteuid())->pw_name);
+    QString group = QString::fromLocal8Bit(::getgrgid(::getegid())->gr_name);
     if (asRoot) {
         const struct group* lp = ::getgrnam("lp");
-        if (!lp) {
-            error = QStringLiteral("no group lp");
+        user = group = QStringLiteral("lp");
+        if (!lp || ::chown(path("spool").c_str(), 0, lp->gr_gid) != 0 ||
+            ::chown(path("spool/tmp").c_str(), 0, lp->gr_gid) != 0) {
+            error = QStringLiteral("cannot hand the spool folder to group lp");
             return false;
         }
-        for (const char* sub : {"spool", "spool/tmp"}) {
-            if (::chown(QFile::encodeName(folder.filePath(QString::fromLatin1(sub))).constData(), 0,
-                        lp->gr_gid) != 0) {
-                error = QStringLiteral("cannot hand the spool folder to lp");
-                return false;
-            }
-        }
-    } else {
-        user = QString::fromLocal8Bit(::getpwuid(::geteuid())->pw_name);
-        group = QString::fromLocal8Bit(::getgrgid(::getegid())->gr_name);
     }
-    ::chmod(QFile::encodeName(folder.filePath(QStringLiteral("spool"))).constData(), 0710);
-    ::chmod(QFile::encodeName(folder.filePath(QStringLiteral("spool/tmp"))).constData(), 01770);
+    ::chmod(path("spool").c_str(), 0710);
+    ::chmod(path("spool/tmp").c_str(), 01770);
 
     const QString cupsdConf = folder.filePath(QStringLiteral("cupsd.conf"));
     const QString filesConf = folder.filePath(QStringLiteral("cups-files.conf"));
-    const bool written =
-        WriteFile(cupsdConf, QStringLiteral("Listen %1\n"
-                                            "LogLevel info\n"
-                                            "WebInterface No\n"
-                                            "Browsing No\n"
-                                            "BrowseLocalProtocols none\n"
-                                            "DefaultAuthType None\n"
-                                            "<Location />\n  Order allow,deny\n  Allow all\n"
-                                            "</Location>\n"
-                                            "<Policy default>\n  <Limit All>\n"
-                                            "    Order deny,allow\n  </Limit>\n</Policy>\n")
-                                 .arg(SocketPath())) &&
-        WriteFile(filesConf, QStringLiteral("ServerRoot %1\n"
-                                            "RequestRoot %1/spool\n"
-                                            "TempDir %1/spool/tmp\n"
-                                            "CacheDir %1/cache\n"
-                                            "StateDir %1/state\n"
-                                            "AccessLog %1/log/access_log\n"
-                                            "ErrorLog %1/log/error_log\n"
-                                            "PageLog %1/log/page_log\n"
-                                            "Printcap %1/printcap\n"
-                                            "SystemGroup %2\n"
-                                            "User %3\n"
-                                            "Group %4\n")
-                                 .arg(root, asRoot ? QStringLiteral("root") : group, user, group));
-    if (!written) {
-        error = QStringLiteral("cannot write the configuration");
+    if (!WriteFile(cupsdConf, QStringLiteral("Listen %1\nLogLevel info\nWebInterface No\n"
+                                             "Browsing No\nBrowseLocalProtocols none\n"
+                                             "DefaultAuthType None\n"
+                                             "<Location />\n  Order allow,deny\n  Allow all\n"
+                                             "</Location>\n<Policy default>\n  <Limit All>\n"
+                                             "    Order deny,allow\n  </Limit>\n</Policy>\n")
+                                  .arg(SocketPath())) ||
+        !WriteFile(filesConf,
+                   QStringLiteral("ServerRoot %1\nRequestRoot %1/spool\nTempDir %1/spool/tmp\n"
+                                  "CacheDir %1/cache\nStateDir %1/state\n"
+                                  "AccessLog %1/log/access_log\nErrorLog %1/log/error_log\n"
+                                  "PageLog %1/log/page_log\nPrintcap %1/printcap\n"
+                                  "SystemGroup %2\nUser %3\nGroup %4\n")
+                       .arg(root, asRoot ? QStringLiteral("root") : group, user, group))) {
+        error = QStringLiteral("cannot write the configuration in ") + root;
         return false;
     }
 
-    QString program = QStandardPaths::findExecutable(
+    const QString program = QStandardPaths::findExecutable(
         QStringLiteral("cupsd"), {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/local/sbin")});
-    if (program.isEmpty()) {
-        program = QStandardPaths::findExecutable(QStringLiteral("cupsd"));
-    }
     if (program.isEmpty()) {
         error = QStringLiteral("cupsd is not installed (scripts/setup.sh installs it)");
         return false;
@@ -133,18 +100,18 @@ bool PrivateCups::Start(QString& error) {
     cupsd_.setStandardErrorFile(folder.filePath(QStringLiteral("log/cupsd.out")));
     cupsd_.start(program, {QStringLiteral("-f"), QStringLiteral("-c"), cupsdConf,
                            QStringLiteral("-s"), filesConf});
-    if (!cupsd_.waitForStarted()) {
-        error = QStringLiteral("cupsd does not start: ") + cupsd_.errorString();
-        return false;
-    }
-    const QString socket = SocketPath();
     const bool answered = QTest::qWaitFor(
-        [&] { return cupsd_.state() == QProcess::NotRunning || Answers(socket); }, kStartTimeoutMs);
-    if (!answered || cupsd_.state() == QProcess::NotRunning) {
-        error = QStringLiteral("cupsd does not answer: ") + LogTail();
+        [&] {
+            http_t* http = cupsd_.state() == QProcess::Running ? Connect(500) : nullptr;
+            httpClose(http);
+            return cupsd_.state() == QProcess::NotRunning || http != nullptr;
+        },
+        15000);
+    if (!answered || cupsd_.state() != QProcess::Running) {
+        error = QStringLiteral("cupsd does not answer: ") + cupsd_.errorString() + LogTail();
         return false;
     }
-    qputenv("CUPS_SERVER", QFile::encodeName(socket));
+    qputenv("CUPS_SERVER", QFile::encodeName(SocketPath()));
     // The private server is the only one: no user's choice of printer counts.
     qunsetenv("LPDEST");
     qunsetenv("PRINTER");
@@ -157,9 +124,8 @@ bool PrivateCups::Admin(const QString& program, const QStringList& arguments) co
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("CUPS_SERVER"), SocketPath());
     admin.setProcessEnvironment(environment);
-    admin.setProcessChannelMode(QProcess::MergedChannels);
     admin.start(program, arguments);
-    return admin.waitForFinished(kAdminTimeoutMs) && admin.exitStatus() == QProcess::NormalExit &&
+    return admin.waitForFinished(15000) && admin.exitStatus() == QProcess::NormalExit &&
            admin.exitCode() == 0;
 }
 
@@ -174,85 +140,36 @@ bool PrivateCups::DeleteQueue(const QString& name) {
     return Admin(QStringLiteral("lpadmin"), {QStringLiteral("-x"), name});
 }
 
-bool PrivateCups::SetDefaultQueue(const QString& name) {
-    return Admin(QStringLiteral("lpadmin"), {QStringLiteral("-d"), name});
-}
-
 void PrivateCups::Pause(bool paused) {
     ::kill(pid_t(cupsd_.processId()), paused ? SIGSTOP : SIGCONT);
 }
 
 QList<SpooledJob> PrivateCups::Jobs() const {
     QList<SpooledJob> jobs;
-    http_t* http = httpConnect2(QFile::encodeName(SocketPath()).constData(), 631, nullptr,
-                                AF_UNSPEC, HTTP_ENCRYPTION_NEVER, 1, 5000, nullptr);
-    if (!http) {
-        return jobs;
+    http_t* http = Connect(5000);
+    cups_job_t* found = nullptr;
+    const int count = http ? cupsGetJobs2(http, &found, nullptr, 0, CUPS_WHICHJOBS_ALL) : 0;
+    for (int i = 0; i < count; ++i) {
+        jobs.append(
+            {found[i].id, QString::fromUtf8(found[i].title), found[i].state, found[i].priority});
     }
-    ipp_t* request = ippNewRequest(IPP_OP_GET_JOBS);
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr,
-                 "ipp://localhost/");
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
-                 cupsUser());
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "all");
-    static const char* const kAttributes[] = {"job-id", "job-name", "job-state", "job-priority",
-                                              "job-printer-uri"};
-    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
-                  static_cast<int>(std::size(kAttributes)), nullptr, kAttributes);
-    ipp_t* response = cupsDoRequest(http, request, "/");
+    cupsFreeJobs(count, found);
     httpClose(http);
-    if (!response) {
-        return jobs;
-    }
-    SpooledJob job;
-    const auto flush = [&] {
-        if (job.id > 0) {
-            jobs.append(job);
-        }
-        job = {};
-    };
-    for (ipp_attribute_t* attribute = ippFirstAttribute(response); attribute != nullptr;
-         attribute = ippNextAttribute(response)) {
-        const char* name = ippGetName(attribute);
-        if (ippGetGroupTag(attribute) != IPP_TAG_JOB || name == nullptr) {
-            flush();
-            continue;
-        }
-        const QByteArray key(name);
-        if (key == "job-id") {
-            job.id = ippGetInteger(attribute, 0);
-        } else if (key == "job-name") {
-            job.name = QString::fromUtf8(ippGetString(attribute, 0, nullptr));
-        } else if (key == "job-state") {
-            job.state = ippGetInteger(attribute, 0);
-        } else if (key == "job-priority") {
-            job.priority = ippGetInteger(attribute, 0);
-        } else if (key == "job-printer-uri") {
-            job.printer = QString::fromUtf8(ippGetString(attribute, 0, nullptr)).section(u'/', -1);
-        }
-    }
-    flush();
-    ippDelete(response);
     std::sort(jobs.begin(), jobs.end(),
               [](const SpooledJob& a, const SpooledJob& b) { return a.id < b.id; });
     return jobs;
 }
 
 std::optional<SpooledJob> PrivateCups::Job(qint32 id) const {
-    for (const SpooledJob& job : Jobs()) {
-        if (job.id == id) {
-            return job;
-        }
-    }
-    return std::nullopt;
+    const QList<SpooledJob> jobs = Jobs();
+    const auto found = std::find_if(jobs.begin(), jobs.end(),
+                                    [id](const SpooledJob& job) { return job.id == id; });
+    return found == jobs.end() ? std::nullopt : std::optional(*found);
 }
 
 QString PrivateCups::LogTail() const {
     QFile log(dir_.filePath(QStringLiteral("log/error_log")));
-    if (!log.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    return QString::fromUtf8(log.readAll().right(4000));
+    return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll().right(4000)) : QString();
 }
 
 }  // namespace mereval::test

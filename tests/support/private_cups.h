@@ -9,39 +9,37 @@
 
 #include <optional>
 
+typedef struct _http_s http_t;
+
 namespace mereval::test {
 
 // A CUPS job as the server reports it.
 struct SpooledJob {
     qint32 id = 0;
-    QString printer;
     QString name;
     int state = 0;     // IPP job-state: 3 pending ... 7 canceled, 8 aborted, 9 completed
     int priority = 0;  // IPP job-priority, 1 to 100
 };
 
 // A cupsd of the test process's own: configuration, spool, logs and socket
-// in a temporary folder, CUPS_SERVER pointing at it, nothing shared with a
-// system CUPS. Backends run as lp (as root) or as the test's own user.
+// in a temporary folder, nothing shared with a system CUPS.
 class PrivateCups {
 public:
     PrivateCups() = default;
-    // Stops the server.
     ~PrivateCups();
     PrivateCups(const PrivateCups&) = delete;
     PrivateCups& operator=(const PrivateCups&) = delete;
 
-    // Starts cupsd, waits until it answers and sets CUPS_SERVER (before any
-    // print support of the process has asked a server). On failure, error
-    // says why.
+    // Starts cupsd, waits until it answers and points CUPS_SERVER at it
+    // (before any print support of the process has asked a server).
     bool Start(QString& error);
-    QString SocketPath() const;
 
     // A raw queue whose device is the socket 127.0.0.1:port. A failing
     // device aborts the job instead of stopping the queue.
     bool AddRawQueue(const QString& name, quint16 port);
     bool DeleteQueue(const QString& name);
-    bool SetDefaultQueue(const QString& name);
+    // Runs a CUPS administration command (lpadmin, cupsdisable) on the server.
+    bool Admin(const QString& program, const QStringList& arguments) const;
     // SIGSTOP and SIGCONT: a stopped server still takes connections on its
     // socket, and answers nothing.
     void Pause(bool paused);
@@ -49,14 +47,13 @@ public:
     // Every job of the server, finished or not, oldest first.
     QList<SpooledJob> Jobs() const;
     std::optional<SpooledJob> Job(qint32 id) const;
-
     // The end of the server's log, for failure messages.
     QString LogTail() const;
 
-    // Runs one of the CUPS administration commands against the server.
-    bool Admin(const QString& program, const QStringList& arguments) const;
-
 private:
+    QString SocketPath() const;
+    http_t* Connect(int timeoutMs) const;
+
     QTemporaryDir dir_;
     QProcess cupsd_;
 };
