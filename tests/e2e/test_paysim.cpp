@@ -8,6 +8,7 @@
 #include "session/conversions.h"
 #include "session/message_catalogue.h"
 #include "session/message_codec.h"
+#include "support/child_process.h"
 
 #include <QProcess>
 #include <QRegularExpression>
@@ -301,6 +302,7 @@ TEST(PaySimLog, ShowsNumbersWithTheirBytesAndMasksCardDataAndPins) {
 }
 
 void RunPaySim(QProcess& process, const QStringList& arguments) {
+    test::DieWithParent(process);
     process.start(QStringLiteral(MEREVAL_PAYSIM_EXECUTABLE), arguments);
     EXPECT_TRUE(process.waitForStarted());
 }

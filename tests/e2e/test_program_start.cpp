@@ -6,6 +6,7 @@
 #include "platform/core_dumps.h"
 #include "session/conversions.h"
 #include "session/message_catalogue.h"
+#include "support/child_process.h"
 #include "support/temp_environment.h"
 #include "support/xvfb_server.h"
 
@@ -60,7 +61,7 @@ public:
         }
         process.setProcessEnvironment(environment);
         // Core files allowed, so that only the program itself can forbid them.
-        process.setChildProcessModifier([] {
+        test::DieWithParent(process, [] {
             const rlimit unlimited{RLIM_INFINITY, RLIM_INFINITY};
             ::setrlimit(RLIMIT_CORE, &unlimited);
         });

@@ -1,5 +1,7 @@
 #include "support/private_cups.h"
 
+#include "support/child_process.h"
+
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
@@ -98,6 +100,7 @@ bool PrivateCups::Start(QString& error) {
     }
     cupsd_.setStandardOutputFile(folder.filePath(QStringLiteral("log/cupsd.out")));
     cupsd_.setStandardErrorFile(folder.filePath(QStringLiteral("log/cupsd.out")));
+    DieWithParent(cupsd_);
     cupsd_.start(program, {QStringLiteral("-f"), QStringLiteral("-c"), cupsdConf,
                            QStringLiteral("-s"), filesConf});
     const bool answered = QTest::qWaitFor(

@@ -1,5 +1,7 @@
 #include "support/xvfb_server.h"
 
+#include "support/child_process.h"
+
 #include <QProcessEnvironment>
 
 namespace mereval::test {
@@ -11,6 +13,7 @@ XvfbServer::XvfbServer() {
                            QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
                            QStringLiteral("1024x768x24")});
     process_.setProcessChannelMode(QProcess::SeparateChannels);
+    DieWithParent(process_);
     process_.start();
     if (!process_.waitForStarted(5000)) {
         return;

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QProcess>
+
+#include <sys/prctl.h>
+#include <unistd.h>
+#include <csignal>
+#include <functional>
+
+namespace mereval::test {
+
+// A server started by a test dies with the test, even when ctest kills the
+// test at its time-out: the kernel sends SIGKILL when the parent goes. A parent
+// already gone before the request took effect is caught by the pid check.
+// alsoInChild runs in the child too, before the program starts.
+inline void DieWithParent(QProcess& process, std::function<void()> alsoInChild = {}) {
+    const pid_t parent = ::getpid();
+    process.setChildProcessModifier([parent, alsoInChild] {
+        if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent) {
+            ::_exit(127);
+        }
+        if (alsoInChild) {
+            alsoInChild();
+        }
+    });
+}
+
+}  // namespace mereval::test
