@@ -1,5 +1,4 @@
 #include "common/code_page.h"
-#include "paysim/paysim_server.h"
 #include "session/conversions.h"
 #include "session/message_catalogue.h"
 #include "session/message_codec.h"
@@ -106,33 +105,6 @@ TEST_F(MainWindow, ReportOnlyModeIsTheDefaultAndOffersNoOperation) {
     EXPECT_TRUE(ui_.Tabs()->isVisible());
     EXPECT_EQ(VisibleFrames(), QStringList{u"Frame1"_s});
     EXPECT_TRUE(ui_.Button("Command1")->isVisible());
-}
-
-// After a crash in the middle of a payment, the next start names it once.
-TEST_F(MainWindow, PaymentWithoutOutcomeIsNamedOnceAfterTheWindowShows) {
-    QFile journal(env_.FilePath(u"journal.txt"_s));
-    ASSERT_TRUE(journal.open(QIODevice::WriteOnly));
-    journal.write(
-        "2026-12-06 14:03:27\t000041\tstart\tKaardimakse\t12.50\t\n"
-        "2026-12-06 14:03:29\t000041\tend\tapproved STAN=5\n"
-        "2026-12-06 14:05:01\t000042\tstart\tTühistamine\t\t17\n"
-        "2026-12-06 14:05:02\t0000");  // cut short by the crash
-    journal.close();
-    const QString warning =
-        u"Eelmise toimingu tulemus on teadmata: Tühistamine 17, sessioon 000042, 06.12.2026 "
-        u"14:05:01. Kontrollige tulemust aruandest enne kordamist."_s;
-    for (const qint16 boxes : {1, 0}) {  // the next start warns no more
-        Form1 form;
-        form.show();
-        EXPECT_EQ(form.Boxes().Count(), 0);  // not before the window shows
-        QCoreApplication::processEvents();
-        ASSERT_EQ(form.Boxes().Count(), boxes);
-        if (boxes == 1) {
-            EXPECT_EQ(form.Boxes().Top()->findChild<QLabel*>(u"Label1"_s)->text(), warning);
-        }
-    }
-    EXPECT_TRUE(env_.ReadFile(u"journal.txt"_s).endsWith("\t000042\twarned\n"));
-    EXPECT_TRUE(env_.ReadFile(u"log.txt"_s).contains(common::ToCodePage(warning)));
 }
 
 struct FieldCase {
@@ -480,68 +452,40 @@ TEST_F(MainWindow, RunningOperationLocksTheWindowUntilItEnds) {
     EXPECT_EQ(ui_.Tabs()->currentIndex(), 1);
 }
 
-// The menu's commands against the simulator, which answers them.
-class Menu : public ::testing::Test {
-protected:
-    Form1& Open() {
-        EXPECT_TRUE(server_.Listen());
-        return driver_.Open(
-            env_, "KKPort=" + QByteArray::number(server_.Port()) + "\nPOS=00000007\nReportMode=0\n",
-            {2000, 4000, 2000});
-    }
-    QAction* Item(const char* name) const { return driver_.Find<QAction>(name); }
-
-    test::TempProgramEnvironment env_;
-    test::MainWindowDriver driver_;
-    paysim::PaySimServer server_;
-};
-
-TEST_F(Menu, SpecialCommandRunsAsAnOperationAndEndsWithItsStatus) {
-    Form1& window = Open();
+TEST_F(MainWindow, SpecialCommandLocksWhatStartsAnotherUntilItEnds) {
+    Form1& form = OpenWindow();
     // The report dialog stays open meanwhile, its OK unusable.
-    Item("Report")->trigger();
-    auto* reportOk = window.findChild<Form3*>()->findChild<QPushButton*>(u"Command1"_s);
-    Item("PosCommand")->trigger();
-    auto* form4 = window.findChild<Form4*>();
-    ASSERT_NE(form4, nullptr);
-    auto* commandOk = form4->findChild<QPushButton*>(u"Command1"_s);
+    ui_.Find<QAction>("Report")->trigger();
+    auto* reportOk = form.findChild<Form3*>()->findChild<QPushButton*>(u"Command1"_s);
+    ui_.Find<QAction>("PosCommand")->trigger();
+    auto* commandOk = form.findChild<Form4*>()->findChild<QPushButton*>(u"Command1"_s);
     QTest::mouseClick(commandOk, Qt::LeftButton);
-    EXPECT_FALSE(form4->isVisible());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [this] { return !connections_.empty() && connections_.front()->bytesAvailable() > 0; }));
+    session::MessageCodec request;
+    QByteArray rest;
+    EXPECT_EQ(request.Parse(connections_.front()->readAll(), rest), request.kDecoded);
+    EXPECT_EQ(request.GetField(session::catalogue::field::Code, {}),
+              session::catalogue::code::PosCommandRequest);
 
-    // Running: everything that starts something locked, the end still possible.
     const char* const starters[] = {"Report", "PosCommand", "Reprint", "SettingsM"};
-    ASSERT_TRUE(QTest::qWaitFor([&] { return driver_.Running(); }));
-    for (const char* name : starters) {
-        EXPECT_FALSE(Item(name)->isEnabled()) << name;
+    for (const bool running : {true, false}) {
+        EXPECT_EQ(ui_.Running(), running);
+        for (const char* name : starters) {
+            EXPECT_EQ(ui_.Find<QAction>(name)->isEnabled(), !running) << name;
+        }
+        EXPECT_EQ(reportOk->isEnabledTo(reportOk->window()), !running);
+        EXPECT_EQ(commandOk->isEnabledTo(commandOk->window()), !running);
+        EXPECT_TRUE(ui_.Find<QAction>("Quit")->isEnabled());
+        connections_.front()->disconnectFromHost();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !ui_.Running(); }));
     }
-    EXPECT_FALSE(reportOk->isEnabled());
-    EXPECT_FALSE(commandOk->isEnabled());
-    EXPECT_TRUE(Item("Quit")->isEnabled());
 
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !driver_.Running(); }, 5000));
-    ASSERT_GE(server_.Received().size(), 2);
-    EXPECT_EQ(server_.Received().first().Code(),
-              QByteArray(session::catalogue::code::PosCommandRequest));
-    EXPECT_EQ(server_.Received().first().Field(session::catalogue::field::PosCommand),
-              QByteArray(1, '\0'));
-    EXPECT_EQ(driver_.Field("Text10")->text(), u"Toiming täitmiseks võetud."_s);
-    for (const char* name : starters) {
-        EXPECT_TRUE(Item(name)->isEnabled()) << name;
-    }
-    EXPECT_TRUE(reportOk->isEnabled());
-    EXPECT_TRUE(commandOk->isEnabled());
-}
-
-TEST_F(Menu, QuitWithTwoBoxesClosesThemWithoutAnswers) {
-    Form1& window = Open();
-    window.OpenBox(session::kBoxButtons, u"Kas jätkata?"_s, 4);
-    window.OpenBox(session::kBoxInput, u"Sisesta kood"_s, 1);
-    ASSERT_EQ(window.Boxes().Count(), 2);
-    Item("Quit")->trigger();
-    EXPECT_EQ(window.Boxes().Count(), 0);
-    EXPECT_FALSE(window.isVisible());
-    EXPECT_TRUE(server_.Received().isEmpty());
-    EXPECT_TRUE(env_.ReadFile(u"log.txt"_s).isEmpty());
+    // Quit closes the boxes without answers.
+    form.OpenBox(session::kBoxButtons, u"Kas jätkata?"_s, 4);
+    ui_.Find<QAction>("Quit")->trigger();
+    EXPECT_EQ(form.Boxes().Count(), 0);
+    EXPECT_FALSE(form.isVisible());
 }
 
 }  // namespace
