@@ -277,15 +277,6 @@ TEST_F(BoxDialog, LongTextMakesTheBoxTallerAndStaysInside) {
     }
 }
 
-TEST_F(BoxDialog, BringTopToFrontActivatesTheTopBox) {
-    Open(kBoxMessage, u"Esimene."_s, 64);
-    Form2* top = Open(kBoxMessage, u"Teine."_s, 64);
-    mainWindow_.activateWindow();
-    ASSERT_TRUE(QTest::qWaitFor([this] { return QApplication::activeWindow() == &mainWindow_; }));
-    stack_.BringTopToFront();
-    EXPECT_TRUE(QTest::qWaitFor([top] { return QApplication::activeWindow() == top; }));
-}
-
 TEST(KeyTime, TakesTheEventsOwnStampOnlyWhenItFitsTheClock) {
     const quint64 now = (quint64{1} << 32) + 10;  // X server time wrapped 10 ms ago
     QKeyEvent key(QEvent::KeyPress, Qt::Key_1, Qt::NoModifier, u"1"_s);
