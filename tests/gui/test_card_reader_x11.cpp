@@ -21,7 +21,13 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+#include <xcb/xcb.h>
+// xkb.h names a struct member "explicit"; Qt's own X11 code includes it the same way.
+#define explicit explicit_
+#include <xcb/xkb.h>
+#undef explicit
 
+#include <cstdlib>
 #include <memory>
 #include <ostream>
 #include <vector>
@@ -220,6 +226,33 @@ TEST_P(CardReaderX11, SwipeIntoTheMaskedInputBoxAnswersTheNormalisedTrack) {
 
 INSTANTIATE_TEST_SUITE_P(Layouts, CardReaderX11, ::testing::ValuesIn(kLayouts),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The layouts themselves are seen through the window's connection above;
+// these are what only the server's own state shows.
+TEST(ActiveXkbLayoutHandle, ReadsTheActiveGroupAndKnowsNoVariant) {
+    EXPECT_EQ(platform::ActiveXkbLayoutHandle(nullptr), platform::kLayoutNeither);
+    const auto layoutAfter = [](const QStringList& arguments) {
+        EXPECT_TRUE(RunX(u"setxkbmap"_s, arguments)) << arguments.join(u' ').toStdString();
+        xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+        const quint32 layout = platform::ActiveXkbLayoutHandle(connection);
+        xcb_disconnect(connection);
+        return layout;
+    };
+    EXPECT_EQ(layoutAfter({u"ee"_s, u"dvorak"_s}), platform::kLayoutNeither);
+    EXPECT_EQ(layoutAfter({u"us,ee"_s}), platform::kLayoutNeither);
+
+    // Lock the second group, as a layout switch key would, and back.
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    ASSERT_EQ(platform::ActiveXkbLayoutHandle(connection), platform::kLayoutNeither);
+    for (const auto& [group, layout] :
+         {std::pair{1, platform::kLayoutEstonian}, {0, platform::kLayoutNeither}}) {
+        free(xcb_request_check(
+            connection, xcb_xkb_latch_lock_state_checked(connection, XCB_XKB_ID_USE_CORE_KBD, 0, 0,
+                                                         1, group, 0, 0, 0)));
+        EXPECT_EQ(platform::ActiveXkbLayoutHandle(connection), layout) << group;
+    }
+    xcb_disconnect(connection);
+}
 
 // A window with one field on the keyboard path, as the reader's keys meet it.
 struct FieldWindow {

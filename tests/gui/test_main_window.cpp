@@ -361,35 +361,6 @@ INSTANTIATE_TEST_SUITE_P(
     }),
     [](const ::testing::TestParamInfo<KeyCase>& info) { return info.param.name; });
 
-TEST_F(MainWindow, ErrorBoxDisablesTheWindowAndStaysInFront) {
-    Form1& form = OpenWindow();
-    ui_.PressOk();
-    Form2* box = ui_.TopBox();
-    ASSERT_NE(box, nullptr);
-    EXPECT_FALSE(form.isEnabled());
-    ASSERT_TRUE(QTest::qWaitForWindowActive(box));
-
-    // The cashier clicks the main window: the box comes back to the front.
-    QSignalSpy focusWindows(qApp, &QGuiApplication::focusWindowChanged);
-    form.activateWindow();
-    EXPECT_TRUE(QTest::qWaitFor([&] {
-        bool mainWindowActive = false;
-        for (const QList<QVariant>& change : focusWindows) {
-            QWindow* window = change.at(0).value<QWindow*>();
-            mainWindowActive = mainWindowActive || window == form.windowHandle();
-            if (mainWindowActive && window == box->windowHandle()) {
-                return true;
-            }
-        }
-        return false;
-    }));
-
-    ui_.ClickBoxButton(u"OK"_s);
-    EXPECT_TRUE(form.isEnabled());
-    // Activated again, the window puts the focus into the tab's first field.
-    EXPECT_EQ(QApplication::focusWidget(), ui_.Field("Text2"));
-}
-
 TEST_F(MainWindow, RunningOperationLocksTheWindowUntilItEnds) {
     Form1& form = OpenWindow();
     const auto expectIdle = [this](bool idle) {
@@ -435,7 +406,26 @@ TEST_F(MainWindow, RunningOperationLocksTheWindowUntilItEnds) {
     peer->disconnectFromHost();
     ASSERT_TRUE(QTest::qWaitFor([&] { return form.Boxes().Count() == 1; }));
     EXPECT_EQ(ui_.BoxText(), u"Ühendus maksesüsteemiga katkes. (Socket closed)"_s);
+    EXPECT_FALSE(form.isEnabled());
+    Form2* box = ui_.TopBox();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(box));
+    // The cashier clicks the main window: the box comes back to the front.
+    QSignalSpy focusWindows(qApp, &QGuiApplication::focusWindowChanged);
+    form.activateWindow();
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        bool mainWindowActive = false;
+        for (const QList<QVariant>& change : focusWindows) {
+            QWindow* window = change.at(0).value<QWindow*>();
+            mainWindowActive = mainWindowActive || window == form.windowHandle();
+            if (mainWindowActive && window == box->windowHandle()) {
+                return true;
+            }
+        }
+        return false;
+    }));
     ui_.ClickBoxButton(u"OK"_s);
+    // Activated again, the window puts the focus into the tab's first field.
+    EXPECT_EQ(QApplication::focusWidget(), ui_.Field("Text2"));
     expectIdle(true);
     EXPECT_EQ(ui_.Field("Text1")->text(), QString());
     EXPECT_EQ(ui_.Field("Text2")->text(), u"1.00"_s);
