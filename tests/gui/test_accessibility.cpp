@@ -58,7 +58,6 @@ QWidget* Control(QWidget* window, const char* name) {
 // Every usable control is named and reached by Tab alone (a date picker
 // takes one Tab per part of the date).
 void ExpectNamedAndReachable(QWidget* window) {
-    const QString where = window->objectName();
     QSet<QWidget*> reached;
     for (int press = 0; press < 4 * Controls(window).size(); ++press) {
         QWidget* focus = window->focusWidget();
@@ -66,7 +65,8 @@ void ExpectNamedAndReachable(QWidget* window) {
         QTest::keyClick(focus != nullptr ? focus : window, Qt::Key_Tab);
     }
     for (QWidget* control : Controls(window)) {
-        const std::string name = (where + u' ' + control->objectName()).toStdString();
+        const std::string name =
+            (window->objectName() + u' ' + control->objectName()).toStdString();
         EXPECT_FALSE(Text(control).trimmed().isEmpty()) << name;
         // The tab strip hands its focus on to the fields; Ctrl+Tab turns it.
         if (control->isEnabled() && !qobject_cast<QTabBar*>(control)) {
@@ -98,6 +98,7 @@ protected:
 
     QWidget* Dialog(const char* menuItem, const char* name) const {
         driver_.Find<QAction>(menuItem)->trigger();
+        ExpectNamedAndReachable(driver_.Find<QWidget>(name));
         return driver_.Find<QWidget>(name);
     }
     static bool WasRaised(const Raised& event) {
@@ -116,11 +117,8 @@ TEST_F(Accessibility, EveryControlIsNamedAndReachedByTab) {
         QTest::keyClick(driver_.KeyTarget(), Qt::Key_Tab, Qt::ControlModifier);
     }
     QWidget* const report = Dialog("Report", "Form3");
-    ExpectNamedAndReachable(report);
     QWidget* const commands = Dialog("PosCommand", "Form4");
-    ExpectNamedAndReachable(commands);
     QWidget* const settings = Dialog("SettingsM", "Settings");
-    ExpectNamedAndReachable(settings);
     const struct {
         QWidget* window;
         const char* control;

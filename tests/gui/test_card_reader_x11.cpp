@@ -2,6 +2,7 @@
 #include "platform/keyboard_layout.h"
 #include "session/conversions.h"
 #include "session/message_catalogue.h"
+#include "support/main_window_driver.h"
 #include "support/qt_print_to.h"
 #include "support/temp_environment.h"
 #include "ui/active_keyboard_layout.h"
@@ -20,7 +21,13 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+#include <xcb/xcb.h>
+// xkb.h names a struct member "explicit"; Qt's own X11 code includes it the same way.
+#define explicit explicit_
+#include <xcb/xkb.h>
+#undef explicit
 
+#include <cstdlib>
 #include <memory>
 #include <ostream>
 #include <vector>
@@ -34,30 +41,21 @@ namespace {
 
 namespace code = session::catalogue::code;
 namespace field = session::catalogue::field;
+using namespace Qt::StringLiterals;
 using paysim::ReceivedMessage;
 
 constexpr int kWaitMs = 15000;
 const QByteArray kTrack = QByteArrayLiteral(";4761739001010010=25121011000012345678?");
 const QByteArray kCardNumber = QByteArrayLiteral("4761739001010010");
 
-// The keys of a US keyboard that a reader presses for the text.
+// The keys of a US keyboard that a reader presses for the text: "1" to "9"
+// are 10 to 18, "0" is 19.
 QStringList ReaderKeys(const QByteArray& track) {
+    const QHash<char, QString> others{{';', u"47"_s}, {'=', u"21"_s}, {'?', u"shift+61"_s}};
     QStringList keys;
     for (const char character : track) {
-        switch (character) {
-            case ';':
-                keys.append(QStringLiteral("47"));
-                break;
-            case '=':
-                keys.append(QStringLiteral("21"));
-                break;
-            case '?':
-                keys.append(QStringLiteral("shift+61"));
-                break;
-            default:  // digits: "1" to "9" are 10 to 18, "0" is 19
-                keys.append(QString::number(character == '0' ? 19 : 9 + (character - '0')));
-                break;
-        }
+        keys.append(
+            others.value(character, QString::number(character == '0' ? 19 : character - '0' + 9)));
     }
     return keys;
 }
@@ -74,10 +72,7 @@ bool RunX(const QString& program, const QStringList& arguments) {
 
 // Keys as a reader sends them (about 1 ms apart) or as a cashier types.
 bool PressKeys(const QStringList& keys, int delayMs) {
-    return RunX(
-        QStringLiteral("xdotool"),
-        QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QString::number(delayMs)} +
-            keys);
+    return RunX(u"xdotool"_s, QStringList{u"key"_s, u"--delay"_s, QString::number(delayMs)} + keys);
 }
 
 constexpr int kReaderDelayMs = 1;
@@ -96,14 +91,12 @@ void PrintTo(const Layout& layout, std::ostream* out) {
 
 const Layout kLayouts[] = {
     {"us", platform::kLayoutNeither, "60", QString::fromLatin1(kTrack)},
-    {"ee", platform::kLayoutEstonian, "60",
-     QStringLiteral(u"ö4761739001010010´25121011000012345678_")},
-    {"ru", platform::kLayoutRussian, "61",
-     QStringLiteral(u"ж4761739001010010=25121011000012345678,")},
+    {"ee", platform::kLayoutEstonian, "60", u"ö4761739001010010´25121011000012345678_"_s},
+    {"ru", platform::kLayoutRussian, "61", u"ж4761739001010010=25121011000012345678,"_s},
 };
 
 bool SetLayout(const Layout& layout) {
-    return RunX(QStringLiteral("setxkbmap"), {QString::fromLatin1(layout.name)}) &&
+    return RunX(u"setxkbmap"_s, {QString::fromLatin1(layout.name)}) &&
            ActiveKeyboardLayout() == layout.handle;
 }
 
@@ -113,28 +106,14 @@ class CardReaderX11 : public ::testing::TestWithParam<Layout> {
 protected:
     void SetUp() override {
         ASSERT_TRUE(simulator_.Listen(0)) << simulator_.ErrorString().toStdString();
-        QFile settings(environment_.SettingsPath());
-        ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
-        settings.write("KKPort=" + QByteArray::number(simulator_.Port()) +
-                       "\nReportMode=0\nPOS=12345678\n");
-        settings.close();
         ASSERT_TRUE(SetLayout(GetParam()));
-
-        window_ = std::make_unique<Form1>();
-        window_->Settings().fDoPrint = false;  // receipts have tests of their own
-        window_->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
-        window_->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+        ui_.Open(environment_, "KKPort=" + QByteArray::number(simulator_.Port()) +
+                                   "\nReportMode=0\nPOS=12345678\n");
         ASSERT_TRUE(
             QTest::qWaitFor([this] { return QApplication::focusWidget() == Field("Text2"); }));
     }
 
-    void TearDown() override { window_.reset(); }
-
-    QLineEdit* Field(const char* name) const {
-        return window_->findChild<QLineEdit*>(QString::fromLatin1(name));
-    }
+    QLineEdit* Field(const char* name) const { return ui_.Field(name); }
 
     // Types an amount key by key at a cashier's pace and waits until the
     // window has judged the last key as typing.
@@ -150,11 +129,10 @@ protected:
     }
 
     bool WaitUntilBurstJudged(const QString& amountText) const {
-        auto* burstTimer = window_->findChild<QTimer*>(QStringLiteral("Timer3"));
-        return burstTimer != nullptr &&
-               QTest::qWaitFor(
-                   [&] { return Field("Text2")->text() == amountText && !burstTimer->isActive(); },
-                   kWaitMs);
+        auto* burstTimer = ui_.Find<QTimer>("Timer3");
+        return QTest::qWaitFor(
+            [&] { return Field("Text2")->text() == amountText && !burstTimer->isActive(); },
+            kWaitMs);
     }
 
     const ReceivedMessage* WaitForMessage(const char* messageCode) const {
@@ -170,8 +148,7 @@ protected:
     }
 
     bool WaitForOperationEnd() const {
-        auto* ok = window_->findChild<QPushButton*>(QStringLiteral("Command1"));
-        return QTest::qWaitFor([ok] { return ok->isEnabled(); }, kWaitMs);
+        return QTest::qWaitFor([this] { return !ui_.Running(); }, kWaitMs);
     }
 
     bool AnyFileHoldsTheCardNumber() const {
@@ -187,20 +164,20 @@ protected:
 
     test::TempProgramEnvironment environment_;
     paysim::PaySimServer simulator_;
-    std::unique_ptr<Form1> window_;
+    test::MainWindowDriver ui_;
 };
 
 TEST_P(CardReaderX11, SwipeIntoTheAmountFieldPaysWithTheNormalisedTrack) {
     // The cashier corrects "12.000" with BackSpace just before the swipe.
-    TypeAmountByHand(QStringLiteral("12.000"));
-    ASSERT_TRUE(PressKeys({QStringLiteral("BackSpace")}, kHandDelayMs));
-    ASSERT_TRUE(PressKeys(ReaderKeys(kTrack) << QStringLiteral("Return"), kReaderDelayMs));
+    TypeAmountByHand(u"12.000"_s);
+    ASSERT_TRUE(PressKeys({u"BackSpace"_s}, kHandDelayMs));
+    ASSERT_TRUE(PressKeys(ReaderKeys(kTrack) << u"Return"_s, kReaderDelayMs));
 
     const ReceivedMessage* request = WaitForMessage(code::StartTransaction);
     ASSERT_NE(request, nullptr);
     EXPECT_EQ(request->Field(field::CardData), kTrack);
     // The swiped keys left the amount field as the cashier had corrected it.
-    EXPECT_EQ(Field("Text2")->text(), QStringLiteral("12.00"));
+    EXPECT_EQ(Field("Text2")->text(), u"12.00"_s);
     EXPECT_EQ(session::DoubleFromBytes(request->Field(field::Amount)), 12.00);
 
     ASSERT_TRUE(WaitForOperationEnd());
@@ -208,36 +185,36 @@ TEST_P(CardReaderX11, SwipeIntoTheAmountFieldPaysWithTheNormalisedTrack) {
 }
 
 TEST_P(CardReaderX11, TrackTypedAtHumanPaceStaysInTheFieldAndPaysNothing) {
-    TypeAmountByHand(QStringLiteral("12.00"));
+    TypeAmountByHand(u"12.00"_s);
     ASSERT_TRUE(PressKeys(ReaderKeys(kTrack), kHandDelayMs));
 
     // Every key arrived as the character its layout gives, the reader's "="
     // under the Estonian layout as "´", and none was taken for a swipe.
-    ASSERT_TRUE(WaitUntilBurstJudged(QStringLiteral("12.00") + GetParam().swipeAsTyped));
+    ASSERT_TRUE(WaitUntilBurstJudged(u"12.00"_s + GetParam().swipeAsTyped));
     EXPECT_TRUE(Field("Text1")->text().isEmpty());
-    EXPECT_TRUE(window_->findChild<QPushButton*>(QStringLiteral("Command1"))->isEnabled());
+    EXPECT_FALSE(ui_.Running());
     for (const ReceivedMessage& message : simulator_.Received()) {
         EXPECT_NE(message.Code(), code::StartTransaction);
     }
 }
 
 TEST_P(CardReaderX11, SwipeIntoTheMaskedInputBoxAnswersTheNormalisedTrack) {
-    TypeAmountByHand(QStringLiteral("12.04"));  // the masked input box scenario
-    ASSERT_TRUE(PressKeys(ReaderKeys(kTrack) << QStringLiteral("Return"), kReaderDelayMs));
+    TypeAmountByHand(u"12.04"_s);  // the masked input box scenario
+    ASSERT_TRUE(PressKeys(ReaderKeys(kTrack) << u"Return"_s, kReaderDelayMs));
     ASSERT_NE(WaitForMessage(code::StartTransaction), nullptr);
 
     Form2* box = nullptr;
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
-            box = window_->Boxes().Top();
+            box = ui_.TopBox();
             return box != nullptr && QApplication::activeWindow() == box;
         },
         kWaitMs));
-    auto* input = box->findChild<QLineEdit*>(QStringLiteral("Text1"));
+    auto* input = box->findChild<QLineEdit*>(u"Text1"_s);
     ASSERT_EQ(QApplication::focusWidget(), input);
     EXPECT_EQ(input->echoMode(), QLineEdit::Password);
 
-    ASSERT_TRUE(PressKeys(ReaderKeys(kTrack) << QStringLiteral("Return"), kReaderDelayMs));
+    ASSERT_TRUE(PressKeys(ReaderKeys(kTrack) << u"Return"_s, kReaderDelayMs));
     const ReceivedMessage* answer = WaitForMessage(code::InputResponse);
     ASSERT_NE(answer, nullptr);
     EXPECT_EQ(answer->Field(field::InputText), kTrack);
@@ -249,6 +226,33 @@ TEST_P(CardReaderX11, SwipeIntoTheMaskedInputBoxAnswersTheNormalisedTrack) {
 
 INSTANTIATE_TEST_SUITE_P(Layouts, CardReaderX11, ::testing::ValuesIn(kLayouts),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The layouts themselves are seen through the window's connection above;
+// these are what only the server's own state shows.
+TEST(ActiveXkbLayoutHandle, ReadsTheActiveGroupAndKnowsNoVariant) {
+    EXPECT_EQ(platform::ActiveXkbLayoutHandle(nullptr), platform::kLayoutNeither);
+    const auto layoutAfter = [](const QStringList& arguments) {
+        EXPECT_TRUE(RunX(u"setxkbmap"_s, arguments)) << arguments.join(u' ').toStdString();
+        xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+        const quint32 layout = platform::ActiveXkbLayoutHandle(connection);
+        xcb_disconnect(connection);
+        return layout;
+    };
+    EXPECT_EQ(layoutAfter({u"ee"_s, u"dvorak"_s}), platform::kLayoutNeither);
+    EXPECT_EQ(layoutAfter({u"us,ee"_s}), platform::kLayoutNeither);
+
+    // Lock the second group, as a layout switch key would, and back.
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    ASSERT_EQ(platform::ActiveXkbLayoutHandle(connection), platform::kLayoutNeither);
+    for (const auto& [group, layout] :
+         {std::pair{1, platform::kLayoutEstonian}, {0, platform::kLayoutNeither}}) {
+        free(xcb_request_check(
+            connection, xcb_xkb_latch_lock_state_checked(connection, XCB_XKB_ID_USE_CORE_KBD, 0, 0,
+                                                         1, group, 0, 0, 0)));
+        EXPECT_EQ(platform::ActiveXkbLayoutHandle(connection), layout) << group;
+    }
+    xcb_disconnect(connection);
+}
 
 // A window with one field on the keyboard path, as the reader's keys meet it.
 struct FieldWindow {
@@ -270,11 +274,9 @@ TEST(CardReaderX11Typing, AccentKeyByHandLeavesTheNextLetterAlone) {
     shown.field.setFocus();
 
     // "´", "e", "´", "1"
-    ASSERT_TRUE(PressKeys(
-        {QStringLiteral("21"), QStringLiteral("26"), QStringLiteral("21"), QStringLiteral("10")},
-        kHandDelayMs));
+    ASSERT_TRUE(PressKeys({u"21"_s, u"26"_s, u"21"_s, u"10"_s}, kHandDelayMs));
     EXPECT_TRUE(QTest::qWaitFor([&] { return shown.field.text().size() >= 4; }, kWaitMs));
-    EXPECT_EQ(shown.field.text(), QStringLiteral(u"´e´1"));
+    EXPECT_EQ(shown.field.text(), u"´e´1"_s);
 }
 
 }  // namespace
