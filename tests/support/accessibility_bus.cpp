@@ -1,10 +1,13 @@
 #include "support/accessibility_bus.h"
 
+#include "support/child_process.h"
+
 #include <QDBusConnection>
 
 namespace mereval::test {
 
 AccessibilityBus::AccessibilityBus() {
+    DieWithParent(daemon_);
     daemon_.start(QStringLiteral("dbus-daemon"),
                   {QStringLiteral("--session"), QStringLiteral("--nofork"),
                    QStringLiteral("--print-address=1")});
