@@ -8,8 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 namespace mereval::session {
 namespace {
 
@@ -72,9 +70,8 @@ TEST(OperationJournal, WritesOwnerOnlyLinesThatFollowATornOne) {
     EXPECT_EQ(env.ReadFile(u"journal.txt"_s),
               "2026-12-06 11:00:00\t000041\tsta\n" + kPaymentStart +
                   "2026-12-06 12:00:05\t000042\tend\tapproved STAN=7\n");
-    struct stat info {};
-    ASSERT_EQ(::stat(QFile::encodeName(OperationJournal::FilePath()).constData(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    EXPECT_EQ(QFile::permissions(OperationJournal::FilePath()) & 0x0FFF,
+              QFileDevice::ReadUser | QFileDevice::WriteUser);
 }
 
 TEST(OperationJournal, TrimKeepsTheNewestLines) {
