@@ -45,7 +45,7 @@ TEST(Numbers, LittleEndianLongsRoundingAndNumericTexts) {
     }
 
     const std::pair<const char*, double> accepted[] = {
-        {" 8145 ", 8145}, {"-7", -7}, {"+2,5", 2.5}, {".5", 0.5}};
+        {" 8145 ", 8145}, {"-7", -7}, {"+2,5", 2.5}, {",5", 0.5}};
     for (const auto& [text, number] : accepted) {
         double value = 0;
         EXPECT_TRUE(ParseNumericText(QString::fromLatin1(text), &value)) << text;

@@ -1,4 +1,5 @@
 #include "report/haru_pdf_writer.h"
+#include "report/page_frame.h"
 #include "report/report_document.h"
 #include "session/traffic_log.h"
 #include "support/temp_environment.h"
@@ -258,6 +259,26 @@ TEST(ProgressTextTest, RoundsHalvesToTheEvenPercent) {
                   u"Aruanne dokumendi koostamine: "_s + QString::fromLatin1(percent))
             << printed << '/' << rows;
     }
+}
+
+// From another state than a body row's: the frame sets all of its own, and
+// gives the writer's back.
+TEST(AdvanceLineTest, BreaksOnlyPast260AndGivesTheStateBack) {
+    test::RecordingPdfWriter writer;
+    writer.SetItalic(true);
+    writer.SetTextColor(0x123456);
+    writer.SetLineStyle(PdfWriter::kDot);
+    float y = 255;
+    qint16 pageNumber = 1;
+    AdvanceLine(y, 5, writer, pageNumber, PageFrame{});
+    EXPECT_TRUE(writer.calls.isEmpty());
+    AdvanceLine(y, 0.5F, writer, pageNumber, PageFrame{});
+    EXPECT_EQ(y, 35.0F);
+    EXPECT_EQ(pageNumber, 2);
+    EXPECT_EQ(writer.calls.first(), u"text 27 270 Arial 9 b c7368816 |"_s + kLegend + u'|');
+    EXPECT_TRUE(writer.Italic());
+    EXPECT_EQ(writer.TextColor(), 0x123456);
+    EXPECT_EQ(writer.LineStyle(), PdfWriter::kDot);
 }
 
 }  // namespace
