@@ -70,6 +70,7 @@ TEST(TrafficLog, LostRecordsAreCountedWhenTheDiskHasRoomAgain) {
         text.contains(" Log: 3 records could not be written (No space left on device).\r\n"))
         << text.right(300).toStdString();
     EXPECT_TRUE(text.endsWith(" back"));
+    EXPECT_EQ(text.count(" Log: "), 1);
 }
 
 }  // namespace

@@ -30,5 +30,11 @@ TEST(NormalizeTrackText, EachDefaultLayoutGivesBackItsSentinels) {
     EXPECT_EQ(LayoutHandleForXkbName("Estonian (Dvorak)"), kLayoutNeither);
 }
 
+TEST(MaskedCardNumber, FirstSixAndLastFourOfTwelveDigitsOrMore) {
+    EXPECT_EQ(MaskedCardNumber(u";4761739001010010=2512?"_s), u"476173******0010"_s);
+    EXPECT_EQ(MaskedCardNumber(u"123456789012"_s), u"123456**9012"_s);
+    EXPECT_EQ(MaskedCardNumber(u"12345678901"_s), u"***********"_s);
+}
+
 }  // namespace
 }  // namespace mereval::ui
