@@ -19,18 +19,19 @@
 namespace mereval::common {
 namespace {
 
+using namespace Qt::Literals::StringLiterals;
+
 TEST(ErrorLogLine, FieldsInOrderInTheProgramCodePage) {
-    EXPECT_EQ(ErrorLogLine(QStringLiteral("KASSA1"), QStringLiteral("GetRegString"),
+    EXPECT_EQ(ErrorLogLine(u"KASSA1"_s, u"GetRegString"_s,
                            QDateTime(QDate(2026, 3, 4), QTime(9, 5, 7)), 321,
                            QStringLiteral("RegOpenKeyEx andis vea 5, hkey=-2147483646, "
                                           "asukoht=SOFTWARE\\Norvel\\Tellur")),
               QByteArray("<KASSA1>\tGetRegString , 04. m\xe4rts 2026 kell 09:05:07\t(321 - "
                          "RegOpenKeyEx andis vea 5, hkey=-2147483646, "
                          "asukoht=SOFTWARE\\Norvel\\Tellur) \r\n"));
-    EXPECT_EQ(
-        ErrorLogLine(QStringLiteral(" <> "), QStringLiteral("P"),
-                     QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59)), -1, QStringLiteral(u"õ")),
-        QByteArray("< <> >\tP , 31. detsember 2026 kell 23:59:59\t(-1 - \xf5) \r\n"));
+    EXPECT_EQ(ErrorLogLine(u" <> "_s, u"P"_s, QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59)), -1,
+                           u"õ"_s),
+              QByteArray("< <> >\tP , 31. detsember 2026 kell 23:59:59\t(-1 - \xf5) \r\n"));
     EXPECT_TRUE(ErrorLogLine({}, {}, {}, 1, QString(100000, u'x'))
                     .endsWith("x ... [95952 bytes left out]) \r\n"));
 }
@@ -38,31 +39,26 @@ TEST(ErrorLogLine, FieldsInOrderInTheProgramCodePage) {
 TEST(LogError, AppendsEntriesToTheProgramErrorLogForItsOwnerOnly) {
     test::TempProgramEnvironment env;
     const mode_t umask = ::umask(0);
-    LogError(321, QStringLiteral("first"), QStringLiteral("GetRegString"), QString());
+    LogError(321, u"first"_s, u"GetRegString"_s, QString());
     ::umask(umask);
     EXPECT_EQ(QFile::permissions(DefaultErrorLogPath()) & 0x0FFF,
               QFileDevice::ReadUser | QFileDevice::WriteUser);
-    LogError(7, QStringLiteral("second"), QStringLiteral("PutRegString"), QString());
-    const QString log = QString::fromLatin1(env.ReadFile(QStringLiteral("unit_common.err")));
+    LogError(7, u"second"_s, u"PutRegString"_s, QString());
+    const QString log = QString::fromLatin1(env.ReadFile(u"unit_common.err"_s));
     const QString entry = QStringLiteral(
-        "<%1>\t%2 , \\d\\d\\. [a-zä]+ \\d{4} kell \\d\\d:\\d\\d:\\d\\d\t\\(%3\\) \r\n");
-    const QRegularExpression pattern(
-        QStringLiteral("^") +
-        entry.arg(QRegularExpression::escape(ComputerNameText()), QStringLiteral("GetRegString"),
-                  QStringLiteral("321 - first")) +
-        entry.arg(QRegularExpression::escape(ComputerNameText()), QStringLiteral("PutRegString"),
-                  QStringLiteral("7 - second")) +
-        QStringLiteral("$"));
-    EXPECT_TRUE(pattern.match(log).hasMatch()) << log.toStdString();
+                              "<%1>\t%2 , \\d\\d\\. [a-zä]+ \\d{4} kell "
+                              "\\d\\d:\\d\\d:\\d\\d\t\\(%3\\) \r\n")
+                              .arg(QRegularExpression::escape(ComputerNameText()));
+    EXPECT_TRUE(QRegularExpression(u"^"_s + entry.arg(u"GetRegString"_s, u"321 - first"_s) +
+                                   entry.arg(u"PutRegString"_s, u"7 - second"_s) + u"$"_s)
+                    .match(log)
+                    .hasMatch())
+        << log.toStdString();
 
     // A named file gets the entry; one that cannot be written loses it quietly.
-    LogError(1, QStringLiteral("named"), QStringLiteral("X"),
-             env.FilePath(QStringLiteral("a.err")));
-    EXPECT_TRUE(env.ReadFile(QStringLiteral("a.err")).endsWith("(1 - named) \r\n"));
-    LogError(1, QStringLiteral("lost"), QStringLiteral("X"), env.Folder());
-    LogError(1, QStringLiteral("lost"), QStringLiteral("X"),
-             env.FilePath(QStringLiteral("missing/b.err")));
-    EXPECT_FALSE(QFileInfo::exists(env.FilePath(QStringLiteral("missing"))));
+    LogError(1, u"named"_s, u"X"_s, env.FilePath(u"a.err"_s));
+    EXPECT_TRUE(env.ReadFile(u"a.err"_s).endsWith("(1 - named) \r\n"));
+    LogError(1, u"lost"_s, u"X"_s, env.Folder());
 }
 
 TEST(ComputerNameText, NameOrBlankAngleBrackets) {
@@ -71,22 +67,20 @@ TEST(ComputerNameText, NameOrBlankAngleBrackets) {
                   std::memcpy(buffer, "till-7", 6);
                   return 6;
               }),
-              QStringLiteral("till-7"));
+              u"till-7"_s);
     EXPECT_EQ(ComputerNameText([](char* buffer, qsizetype capacity) {
                   std::memset(buffer, 'n', static_cast<size_t>(capacity));
                   return capacity;
               }),
               QString(2048, u'n'));
-    EXPECT_EQ(ComputerNameText([](char*, qsizetype) -> qsizetype { return 0; }),
-              QStringLiteral(" <> "));
-    EXPECT_EQ(ComputerNameText([](char*, qsizetype capacity) { return capacity + 1; }),
-              QStringLiteral(" <> "));
+    EXPECT_EQ(ComputerNameText([](char*, qsizetype) -> qsizetype { return 0; }), u" <> "_s);
+    EXPECT_EQ(ComputerNameText([](char*, qsizetype capacity) { return capacity + 1; }), u" <> "_s);
 }
 
 TEST(AppendTextToFile, AppendsAsIsAndReportsFailures) {
     test::TempProgramEnvironment env;
-    const QString path = env.FilePath(QStringLiteral("log.txt"));
-    QString errorText = QStringLiteral("stale");
+    const QString path = env.FilePath(u"log.txt"_s);
+    QString errorText = u"stale"_s;
     AppendTextToFile(path, QByteArray(), errorText);
     EXPECT_EQ(errorText, QString());
     EXPECT_FALSE(QFileInfo::exists(path));
@@ -94,7 +88,7 @@ TEST(AppendTextToFile, AppendsAsIsAndReportsFailures) {
     AppendTextToFile(path, "ab", errorText);
     AppendTextToFile(path, "c\xf5", errorText);
     EXPECT_EQ(errorText, QString());
-    EXPECT_EQ(env.ReadFile(QStringLiteral("log.txt")), QByteArray("abc\xf5"));
+    EXPECT_EQ(env.ReadFile(u"log.txt"_s), QByteArray("abc\xf5"));
 
     AppendTextToFile(env.Folder(), "ab", errorText);
     EXPECT_EQ(errorText, QString::fromLocal8Bit(std::strerror(EISDIR)));
@@ -103,12 +97,10 @@ TEST(AppendTextToFile, AppendsAsIsAndReportsFailures) {
 }
 
 TEST(MakeFilePath, OneSlashBetweenFolderAndName) {
-    EXPECT_EQ(MakeFilePath(QStringLiteral("/opt/till"), QStringLiteral("log.txt")),
-              QStringLiteral("/opt/till/log.txt"));
-    EXPECT_EQ(MakeFilePath(QStringLiteral("/opt/till/"), QStringLiteral("log.txt")),
-              QStringLiteral("/opt/till/log.txt"));
-    EXPECT_EQ(MakeFilePath(QStringLiteral("/"), QStringLiteral("log.txt")),
-              QStringLiteral("/log.txt"));
+    for (const char* folder : {"/opt/till", "/opt/till/"}) {
+        EXPECT_EQ(MakeFilePath(QString::fromLatin1(folder), u"log.txt"_s), u"/opt/till/log.txt"_s);
+    }
+    EXPECT_EQ(MakeFilePath(u"/"_s, u"a"_s), u"/a"_s);
 }
 
 }  // namespace

@@ -10,25 +10,21 @@
 namespace mereval::platform {
 namespace {
 
-TEST(SettingsFilePath, MachineWideFileUnlessTheEnvironmentNamesOne) {
+using namespace Qt::Literals::StringLiterals;
+
+TEST(ProgramLocations, MachineWideOrTheExecutablesUnlessTheEnvironmentNamesOthers) {
+    const QString key = u"SOFTWARE\\Norvel\\Tellur"_s;
     {
         const test::ScopedEnv settings("MEREVAL_SETTINGS", QByteArray());
-        EXPECT_EQ(SettingsFilePath(QStringLiteral("SOFTWARE\\Norvel\\Tellur")),
-                  QStringLiteral("/etc/xdg/Norvel/Tellur.conf"));
-    }
-    const test::ScopedEnv settings("MEREVAL_SETTINGS", "/tmp/x/Tellur.conf");
-    EXPECT_EQ(SettingsFilePath(QStringLiteral("SOFTWARE\\Norvel\\Tellur")),
-              QStringLiteral("/tmp/x/Tellur.conf"));
-}
-
-TEST(ProgramFolder, EnvironmentOrTheExecutablesFolder) {
-    {
         const test::ScopedEnv home("MEREVAL_HOME", QByteArray());
+        EXPECT_EQ(SettingsFilePath(key), u"/etc/xdg/Norvel/Tellur.conf"_s);
         EXPECT_EQ(ProgramFolder(), QCoreApplication::applicationDirPath());
     }
+    const test::ScopedEnv settings("MEREVAL_SETTINGS", "/tmp/x/Tellur.conf");
     const test::ScopedEnv home("MEREVAL_HOME", "/srv/till");
-    EXPECT_EQ(ProgramFolder(), QStringLiteral("/srv/till"));
-    EXPECT_EQ(ProgramName(), QStringLiteral("unit_common"));
+    EXPECT_EQ(SettingsFilePath(key), u"/tmp/x/Tellur.conf"_s);
+    EXPECT_EQ(ProgramFolder(), u"/srv/till"_s);
+    EXPECT_EQ(ProgramName(), u"unit_common"_s);
 }
 
 }  // namespace

@@ -7,14 +7,10 @@
 
 namespace mereval::test {
 
-// A PdfWriter that draws nothing and notes every page, text and line with
-// the state it was drawn in, one line of text each:
-//   "page"
-//   "text 27 50 Arial 9 b i c255 |Maksetehingute aruanne|"  (b, i: bold, italic)
-//   "line 2 27 54 200 54"                                   (style, then x1 y1 x2 y2)
-//   "save /path"
-// A text is 2 mm wide per character in every font. The notes go to sink
-// when one is given, so that they outlive the writer.
+// A PdfWriter that draws nothing and notes each page, text and line with the
+// state it was drawn in: "page", "text 27 50 Arial 9 b i c255 |text|" (b, i:
+// bold, italic), "line 2 27 54 200 54" (style, x1 y1 x2 y2), "save /path".
+// A character is 2 mm wide in every font. The notes go to sink when given.
 class RecordingPdfWriter final : public report::PdfWriter {
 public:
     explicit RecordingPdfWriter(QStringList* sink = nullptr) : calls(sink ? *sink : own_) {}

@@ -15,29 +15,26 @@ using test::Record;
 using test::RecordFrame;
 using test::ReportMessage;
 
-const Record kNoFields{std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
-                       std::nullopt, std::nullopt, std::nullopt, std::nullopt};
-
 TEST(AmountTextTest, WholeCentsWithHalvesUpAndTheSignOfTheAmount) {
     const std::pair<double, const char*> cases[] = {
-        {12.5, "12.50"},   {0.05, "0.05"},  {-3, "-3.00"},     {0, "0.00"},
-        {-0.004, "-0.00"}, {1.005, "1.01"}, {-1.005, "-1.01"}, {1234567.89, "1234567.89"},
+        {12.5, "12.50"},
+        {0.05, "0.05"},
+        {-3, "-3.00"},
+        {0, "0.00"},
+        {-0.004, "-0.00"},
+        {1.005, "1.01"},
+        {-1.005, "-1.01"},
+        {1234567.89, "1234567.89"},
+        {-std::numeric_limits<double>::infinity(), "-inf"},
     };
     for (const auto& [amount, text] : cases) {
         EXPECT_EQ(AmountText(amount), QString::fromLatin1(text)) << amount;
     }
     // Report records can carry any double: the largest keep all their digits.
-    const struct {
-        double amount;
-        const char* leading;
-        qsizetype wholeDigits;
-    } huge[] = {{1.8e306, "18", 307}, {-1.7976931348623157e308, "-17976931348623157", 309}};
-    for (const auto& [amount, leading, wholeDigits] : huge) {
-        const QString text = AmountText(amount);
-        EXPECT_TRUE(text.startsWith(QLatin1String(leading))) << text.toStdString();
-        EXPECT_TRUE(text.endsWith(QLatin1String(".00"))) << text.toStdString();
-        EXPECT_EQ(text.size(), wholeDigits + 3 + (amount < 0 ? 1 : 0)) << text.toStdString();
-    }
+    const QString huge = AmountText(-1.7976931348623157e308);
+    EXPECT_TRUE(huge.startsWith(u"-17976931348623157"_s) && huge.endsWith(u".00"_s));
+    EXPECT_EQ(huge.size(), 1 + 309 + 3);
+    EXPECT_EQ(AmountText(9007199254740992.0), u"9007199254740992.00"_s);
 }
 
 // The rows of a decoded message, one text per row of the columns asked for.
@@ -114,6 +111,8 @@ TEST(DecodeReportTableTest, FlagsCancellationAndSendStatus) {
                      u"|||      +|12.50|12.5"_s}));
 }
 
+// Records without fields and garbage ones are checked end to end; here the
+// fields of a wrong form.
 TEST(DecodeReportTableTest, BrokenRecordsTakeDefaultsOrAreSkipped) {
     Record longDate;
     longDate.dateTime = "24031214300500";  // 14 characters
@@ -123,25 +122,13 @@ TEST(DecodeReportTableTest, BrokenRecordsTakeDefaultsOrAreSkipped) {
     wrongLengths.SetField(3, "123");
     wrongLengths.SetField(4, "1234567");
     wrongLengths.SetField(8, QByteArray(5, '\x01'));
-    const QList<QByteArray> records = {
-        RecordFrame(kNoFields),
-        RecordFrame(longDate),
-        QByteArray("\x05\x0a\x03"
-                   "ab",
-                   5),
-        RecordFrame(notANumber),
-        QByteArray(),
-        wrongLengths.Build(),
-        QByteArray("\x85", 1),
-    };
+    const QList<QByteArray> records = {RecordFrame(longDate), RecordFrame(notANumber), QByteArray(),
+                                       wrongLengths.Build(), QByteArray("\x85", 1)};
     EXPECT_EQ(
         Rows(records, true,
-             {column::Terminal, column::Date, column::Time, column::Stan, column::Card,
-              column::ResponseCode, column::Amount, column::Sent}),
-        (QStringList{u"|||0|| 0|0.00|      +|0"_s,
-                     u"70011001|||1234|476173******0010| 0|10.00|      +|10"_s,
-                     u"70011001|12.03.2024|14:30:05|1234|476173******0010| 0|0.00|      +|0"_s,
-                     u"|||0|| 0|0.00|      +|0"_s}));
+             {column::Date, column::Time, column::Stan, column::ResponseCode, column::Amount}),
+        (QStringList{u"||1234| 0|10.00|10"_s, u"12.03.2024|14:30:05|1234| 0|0.00|0"_s,
+                     u"||0| 0|0.00|0"_s}));
 }
 
 TEST(DecodeReportTableTest, TheRecordCountAndTheVersionBoundWhatIsRead) {

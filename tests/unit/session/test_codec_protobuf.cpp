@@ -7,7 +7,6 @@
 #include "session/message_catalogue.h"
 #include "session/message_codec.h"
 
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
@@ -22,9 +21,11 @@
 namespace mereval::session {
 namespace {
 
+using namespace Qt::Literals::StringLiterals;
+
 namespace field = catalogue::field;
 
-const QString kPython = QStringLiteral("/usr/bin/python3");
+const QString kPython = u"/usr/bin/python3"_s;
 const QString kPeer = QStringLiteral(MEREVAL_PROTOBUF_PEER);
 
 // ---- messages described once, built by us and by protobuf ----
@@ -143,56 +144,22 @@ QJsonArray ToJson(const Message& message) {
     return fields;
 }
 
-// ---- the tools ----
-
-struct ToolRun {
-    bool ok = false;
-    QByteArray out;
-    QString error;
-};
-
-ToolRun RunTool(const QString& program, const QStringList& arguments, const QByteArray& input) {
-    QProcess process;
-    process.start(program, arguments);
-    ToolRun run;
-    if (!process.waitForStarted(30000)) {
-        run.error = program + QStringLiteral(": ") + process.errorString();
-        return run;
-    }
-    process.write(input);
-    process.closeWriteChannel();
-    if (!process.waitForFinished(60000)) {
-        process.kill();
-        process.waitForFinished();
-        run.error = program + QStringLiteral(" did not finish");
-        return run;
-    }
-    run.out = process.readAllStandardOutput();
-    run.ok = process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-    if (!run.ok) {
-        run.error = program + QStringLiteral(" failed: ") +
-                    QString::fromLocal8Bit(process.readAllStandardError());
-    }
-    return run;
+// Runs the peer; without python3-protobuf (scripts/setup.sh installs it)
+// that is a failure, never a silent pass.
+QByteArray RunPeer(const char* mode, const QByteArray& input) {
+    QProcess peer;
+    peer.start(kPython, {kPeer, QString::fromLatin1(mode)});
+    peer.write(input);
+    peer.closeWriteChannel();
+    const bool finished = peer.waitForFinished(60000);
+    EXPECT_TRUE(finished && peer.exitStatus() == QProcess::NormalExit && peer.exitCode() == 0)
+        << peer.errorString().toStdString() << peer.readAllStandardError().toStdString();
+    return peer.readAllStandardOutput();
 }
-
-// The tools come from Debian's packages; without them this is a failure with
-// a pointer to the fix, never a silent pass.
-class CodecProtobuf : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(QFileInfo(kPython).isExecutable()) << "/usr/bin/python3 is missing";
-        const ToolRun probe =
-            RunTool(kPython, {QStringLiteral("-c"), QStringLiteral("import google.protobuf")}, {});
-        ASSERT_TRUE(probe.ok) << "google.protobuf is missing for /usr/bin/python3; "
-                                 "scripts/setup.sh installs python3-protobuf\n"
-                              << probe.error.toStdString();
-    }
-};
 
 // ---- the tests ----
 
-TEST_F(CodecProtobuf, OurFramesReadTheSameInProtobuf) {
+TEST(CodecProtobuf, OurFramesReadTheSameInProtobuf) {
     const std::vector<Message> messages = Messages();
     std::vector<const Message*> all;
     for (const Message& m : messages) {
@@ -202,9 +169,7 @@ TEST_F(CodecProtobuf, OurFramesReadTheSameInProtobuf) {
     for (const Message* m : all) {
         stream += FrameOf(*m);
     }
-    const ToolRun run = RunTool(kPython, {kPeer, QStringLiteral("decode")}, stream);
-    ASSERT_TRUE(run.ok) << run.error.toStdString();
-    const QList<QByteArray> lines = run.out.trimmed().split('\n');
+    const QList<QByteArray> lines = RunPeer("decode", stream).trimmed().split('\n');
     ASSERT_EQ(lines.size(), static_cast<qsizetype>(all.size()));
 
     for (size_t k = 0; k < all.size(); ++k) {
@@ -246,7 +211,7 @@ void ExpectParsedAs(const QByteArray& frame, const Message& message) {
     }
 }
 
-TEST_F(CodecProtobuf, ProtobufFramesReadTheSameHere) {
+TEST(CodecProtobuf, ProtobufFramesReadTheSameHere) {
     std::vector<Message> messages = Messages();
     messages.push_back({"an index repeated, fields out of order",
                         {Value(5, "first"), Value(1, "0002"), Value(5, "last")},
@@ -255,12 +220,8 @@ TEST_F(CodecProtobuf, ProtobufFramesReadTheSameHere) {
     for (const Message& m : messages) {
         json.append(ToJson(m));
     }
-    const ToolRun run = RunTool(kPython, {kPeer, QStringLiteral("encode")},
-                                QJsonDocument(json).toJson(QJsonDocument::Compact));
-    ASSERT_TRUE(run.ok) << run.error.toStdString();
-
     // Drained in place, as the socket reader does.
-    QByteArray buffer = run.out;
+    QByteArray buffer = RunPeer("encode", QJsonDocument(json).toJson(QJsonDocument::Compact));
     for (const Message& message : messages) {
         const qsizetype before = buffer.size();
         MessageCodec codec;

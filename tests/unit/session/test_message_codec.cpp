@@ -1,7 +1,5 @@
 #include "session/message_codec.h"
 
-#include <QStringList>
-
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -9,6 +7,8 @@
 
 namespace mereval::session {
 namespace {
+
+using namespace Qt::Literals::StringLiterals;
 
 QByteArray Bytes(std::initializer_list<int> values) {
     QByteArray bytes;
@@ -26,35 +26,26 @@ QByteArray BuildOf(std::initializer_list<std::pair<qint16, QByteArray>> fields) 
     return codec.Build(true, true);
 }
 
-TEST(MessageCodec, RoundTripKeepsEveryByteAndEmptyFields) {
-    QByteArray allBytes;
-    for (int b = 0; b < 256; ++b) {
-        allBytes.append(static_cast<char>(b));
-    }
+// Byte-exact round trips are checked against protobuf; here, what only
+// this side decides.
+TEST(MessageCodec, IndexRangeAbsentFieldsAndEmptyMessage) {
     MessageCodec codec;
-    QByteArray rest = "tail";
-    ASSERT_EQ(codec.Parse(BuildOf({{1, allBytes}, {7, ""}, {32767, "x"}}) + "tail", rest),
-              MessageCodec::kDecoded);
-    EXPECT_EQ(rest, "tail");
-    EXPECT_EQ(codec.GetField(1, "d"), allBytes);
-    EXPECT_EQ(codec.GetField(7, "d"), "");
-    EXPECT_EQ(codec.GetField(2, "**"), "**");
-    EXPECT_EQ(codec.GetField(0, "**"), "**");
-    EXPECT_EQ(codec.GetField(-5, "**"), "**");
-    EXPECT_EQ(codec.FieldCount(), 32767);
-}
-
-TEST(MessageCodec, FieldCountIsHighestIndexAndEmptyMessageParses) {
-    MessageCodec codec;
-    EXPECT_EQ(codec.FieldCount(), 0);
     EXPECT_FALSE(codec.SetField(0, "x"));
     EXPECT_FALSE(codec.SetField(-1, "x"));
-    QByteArray rest;
-    ASSERT_EQ(codec.Parse(Bytes({0}), rest), MessageCodec::kDecoded);
     EXPECT_EQ(codec.FieldCount(), 0);
+    QByteArray rest = "stale";
+    ASSERT_EQ(codec.Parse(Bytes({0}), rest), MessageCodec::kDecoded);
     EXPECT_TRUE(rest.isEmpty());
-    ASSERT_EQ(codec.Parse(BuildOf({{2, "a"}, {9, "b"}}), rest), MessageCodec::kDecoded);
-    EXPECT_EQ(codec.FieldCount(), 9);
+    ASSERT_EQ(codec.Parse(BuildOf({{2, ""}, {32767, "x"}}) + "tail", rest), MessageCodec::kDecoded);
+    EXPECT_EQ(rest, "tail");
+    EXPECT_EQ(codec.FieldCount(), 32767);
+    EXPECT_FALSE(codec.GetField(2, "d").isNull());
+    EXPECT_EQ(codec.GetField(2, "d"), "");
+    for (const qint16 absent : {1, 0, -5}) {
+        EXPECT_EQ(codec.GetField(absent, "**"), "**") << absent;
+    }
+    codec.SetField(5, "new");  // a parsed message can be changed and rebuilt
+    EXPECT_EQ(codec.Build(true, true), BuildOf({{2, ""}, {5, "new"}, {32767, "x"}}));
 }
 
 TEST(MessageCodec, IncompleteInputIsKeptWholeUntilTheRestArrives) {
@@ -70,13 +61,8 @@ TEST(MessageCodec, IncompleteInputIsKeptWholeUntilTheRestArrives) {
     EXPECT_EQ(codec.GetField(5, "").size(), 300);
 }
 
-struct MalformedCase {
-    const char* name;
-    QByteArray body;
-};
-
 TEST(MessageCodec, MalformedBodyIsConsumedAndDropped) {
-    const MalformedCase cases[] = {
+    const std::pair<const char*, QByteArray> cases[] = {
         {"varint wire type", Bytes({0x08, 0x01})},
         {"fixed64 wire type", Bytes({0x09, 1, 2, 3, 4, 5, 6, 7, 8})},
         {"index 0", Bytes({0x02, 0x01, 'a'})},
@@ -85,16 +71,15 @@ TEST(MessageCodec, MalformedBodyIsConsumedAndDropped) {
         {"tag cut by the frame end", Bytes({0x0A, 0x01, 'a', 0x82})},
         {"length cut by the frame end", Bytes({0x0A})},
     };
-    for (const auto& c : cases) {
+    for (const auto& [name, body] : cases) {
         MessageCodec codec;
         codec.SetField(4, "old");
-        QByteArray buffer =
-            Bytes({static_cast<int>(c.body.size())}) + c.body + BuildOf({{1, "0002"}});
-        EXPECT_EQ(codec.Parse(buffer, buffer), MessageCodec::kMalformed) << c.name;
-        EXPECT_EQ(codec.FieldCount(), 0) << c.name;
-        ASSERT_EQ(codec.Parse(buffer, buffer), MessageCodec::kDecoded) << c.name;
-        EXPECT_EQ(codec.GetField(1, ""), "0002") << c.name;
-        EXPECT_TRUE(buffer.isEmpty()) << c.name;
+        QByteArray buffer = Bytes({static_cast<int>(body.size())}) + body + BuildOf({{1, "0002"}});
+        EXPECT_EQ(codec.Parse(buffer, buffer), MessageCodec::kMalformed) << name;
+        EXPECT_EQ(codec.FieldCount(), 0) << name;
+        ASSERT_EQ(codec.Parse(buffer, buffer), MessageCodec::kDecoded) << name;
+        EXPECT_EQ(codec.GetField(1, ""), "0002") << name;
+        EXPECT_TRUE(buffer.isEmpty()) << name;
     }
 }
 
@@ -120,15 +105,8 @@ TEST(MessageCodec, OverlongOrOversizedPrefixDiscardsTheInput) {
 TEST(MessageCodec, ValuesStayIntactWhateverHappensToInputAndInstance) {
     const QByteArray frame = BuildOf({{1, "0012"}, {5, "status"}, {12, QByteArray(40, 'r')}});
 
-    // The input is changed after parsing, through the caller's own object.
-    QByteArray input = frame;
-    input.detach();
     MessageCodec codec;
     QByteArray rest;
-    ASSERT_EQ(codec.Parse(input, rest), MessageCodec::kDecoded);
-    input.fill('X');
-    EXPECT_EQ(codec.GetField(5, ""), "status");
-
     // The input is memory that the caller owns and reuses.
     char scratch[64];
     std::memcpy(scratch, frame.constData(), static_cast<size_t>(frame.size()));
@@ -157,56 +135,21 @@ TEST(MessageCodec, ValuesStayIntactWhateverHappensToInputAndInstance) {
     EXPECT_EQ(status, "status");
 }
 
-TEST(MessageCodec, ParsedMessageCanBeChangedAndRebuilt) {
-    const QByteArray frame = BuildOf({{1, "0001"}, {4, ""}, {5, "card"}, {300, "far"}});
-    MessageCodec codec;
-    QByteArray rest;
-    ASSERT_EQ(codec.Parse(frame, rest), MessageCodec::kDecoded);
-    EXPECT_FALSE(codec.GetField(4, "d").isNull());
-    EXPECT_EQ(codec.GetField(4, "d"), "");
-    EXPECT_EQ(codec.Build(true, true), frame);
-    codec.SetField(5, "other");
-    codec.SetField(2000, "new");  // grows the instance past what was parsed
-    EXPECT_EQ(codec.Build(true, true),
-              BuildOf({{1, "0001"}, {4, ""}, {5, "other"}, {300, "far"}, {2000, "new"}}));
-    EXPECT_EQ(codec.FieldCount(), 2000);
-}
-
-// A socket reader appends what arrives and drains the buffer in place.
-TEST(MessageCodec, ReceiveBufferFilledInPiecesHoldsExactlyWhatArrived) {
-    QByteArray big;
-    for (int i = 0; i < 300; ++i) {
-        big += QByteArray::number(i).rightJustified(5, '0');
-    }
-    const QByteArray stream =
-        BuildOf({{1, "0020"}, {100, big}, {101, big}}) + BuildOf({{1, "0023"}});
-    QByteArray buffer;
-    QByteArray arrived;
-    MessageCodec codec;
-    QStringList codes;
-    for (qsizetype at = 0; at < stream.size(); at += 7) {
-        buffer.append(stream.mid(at, 7));
-        arrived.append(stream.mid(at, 7));
-        qint16 status;
-        while ((status = codec.Parse(buffer, buffer)) == MessageCodec::kDecoded) {
-            codes << QString::fromLatin1(codec.GetField(1, ""));
-            arrived.remove(0, arrived.size() - buffer.size());
-            if (codes.size() == 1) {
-                EXPECT_EQ(codec.GetField(101, ""), big);
-            }
-        }
-        ASSERT_EQ(status, MessageCodec::kIncomplete);
-        ASSERT_EQ(buffer, arrived) << at;
-    }
-    EXPECT_EQ(codes, QStringList({QStringLiteral("0020"), QStringLiteral("0023")}));
-    EXPECT_TRUE(buffer.isEmpty());
-
-    // A second holder of the buffer's array keeps its bytes.
-    buffer = stream;
+// A socket reader drains its buffer in place; another holder of the
+// buffer's array keeps its bytes.
+TEST(MessageCodec, BufferDrainedInPlaceLeavesOtherHoldersAlone) {
+    const QByteArray second = BuildOf({{1, "0023"}});
+    QByteArray buffer = BuildOf({{1, "0020"}, {100, QByteArray(300, 'b')}}) + second;
     const QByteArray holder = buffer;
+    const QByteArray original(buffer.constData(), buffer.size());
+    MessageCodec codec;
     ASSERT_EQ(codec.Parse(buffer, buffer), MessageCodec::kDecoded);
-    EXPECT_EQ(holder, stream);
-    EXPECT_EQ(buffer, BuildOf({{1, "0023"}}));
+    EXPECT_EQ(codec.GetField(100, ""), QByteArray(300, 'b'));
+    EXPECT_EQ(buffer, second);
+    EXPECT_EQ(holder, original);
+    ASSERT_EQ(codec.Parse(buffer, buffer), MessageCodec::kDecoded);
+    EXPECT_EQ(codec.GetField(1, ""), "0023");
+    EXPECT_TRUE(buffer.isEmpty());
 }
 
 }  // namespace

@@ -12,6 +12,8 @@
 namespace mereval::session {
 namespace {
 
+using namespace Qt::Literals::StringLiterals;
+
 QDateTime Noon() {
     return QDateTime(QDate(2026, 5, 17), QTime(12, 0, 0));
 }
@@ -27,18 +29,17 @@ TEST(TrafficLog, RecordsAreCappedAndTheFileRotated) {
     }
     log.LogSent(QByteArray(1024 * 1024, 'y'));
 
-    QStringList expected = {QStringLiteral("log.txt")};
+    QStringList expected = {u"log.txt"_s};
     for (int age = 1; age <= TrafficLog::kKeptFiles; ++age) {
-        expected.append(QStringLiteral("log.txt.%1").arg(age));
+        expected.append(u"log.txt.%1"_s.arg(age));
     }
-    EXPECT_EQ(QDir(env.Folder()).entryList({QStringLiteral("log.txt*")}, QDir::Files), expected);
+    EXPECT_EQ(QDir(env.Folder()).entryList({u"log.txt*"_s}, QDir::Files), expected);
     for (const QString& name : expected) {
         EXPECT_LE(QFileInfo(env.FilePath(name)).size(), kRotateBytes) << name.toStdString();
     }
-    EXPECT_TRUE(env.ReadFile(QStringLiteral("log.txt.1"))
+    EXPECT_TRUE(env.ReadFile(u"log.txt.1"_s)
                     .endsWith(" 19" + QByteArray(4046, 'x') + " ... [1044530 bytes left out]"));
-    EXPECT_TRUE(
-        env.ReadFile(QStringLiteral("log.txt")).endsWith("y ... [1044528 bytes left out]\"\r\n"));
+    EXPECT_TRUE(env.ReadFile(u"log.txt"_s).endsWith("y ... [1044528 bytes left out]\"\r\n"));
 }
 
 // Created for the owner only whatever the umask; records lost to a full disk
@@ -51,7 +52,7 @@ TEST(TrafficLog, LostRecordsAreCountedWhenTheDiskHasRoomAgain) {
     const test::ScopedEnv home("MEREVAL_HOME", disk.Path().toLocal8Bit());
     const mode_t umask = ::umask(0);
     const TrafficLog log(&Noon);
-    log.LogEvent(QStringLiteral("first"));
+    log.LogEvent(u"first"_s);
     ::umask(umask);
     EXPECT_EQ(QFileInfo(TrafficLog::FilePath()).permissions() & 0x0FFF,
               QFileDevice::ReadUser | QFileDevice::WriteUser);
@@ -61,7 +62,7 @@ TEST(TrafficLog, LostRecordsAreCountedWhenTheDiskHasRoomAgain) {
         log.LogEvent(QString(8192, u'z'));
     }
     disk.Empty();
-    log.LogEvent(QStringLiteral("back"));
+    log.LogEvent(u"back"_s);
     QFile file(TrafficLog::FilePath());
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray text = file.readAll();
@@ -69,6 +70,7 @@ TEST(TrafficLog, LostRecordsAreCountedWhenTheDiskHasRoomAgain) {
         text.contains(" Log: 3 records could not be written (No space left on device).\r\n"))
         << text.right(300).toStdString();
     EXPECT_TRUE(text.endsWith(" back"));
+    EXPECT_EQ(text.count(" Log: "), 1);
 }
 
 }  // namespace

@@ -6,48 +6,34 @@
 namespace mereval::ui {
 namespace {
 
-using platform::kLayoutEstonian;
-using platform::kLayoutRussian;
+using namespace Qt::Literals::StringLiterals;
 
-TEST(NormalizeTrackText, EstonianLayoutGivesBackTheSentinels) {
-    EXPECT_EQ(NormalizeTrackText(QStringLiteral(u"ö4761739001010010´25121011000012345678_"),
-                                 kLayoutEstonian),
-              QStringLiteral(";4761739001010010=25121011000012345678?"));
-    EXPECT_EQ(NormalizeTrackText(QStringLiteral(u"a_bö_ö"), kLayoutEstonian),
-              QStringLiteral("a?b;?;"));
+using namespace platform;
+
+TEST(NormalizeTrackText, EachDefaultLayoutGivesBackItsSentinels) {
+    const std::tuple<const char16_t*, quint32, const char16_t*> cases[] = {
+        {u"ö4761739001010010´2512_a_bö", kLayoutEstonian, u";4761739001010010=2512?a?b;"},
+        {u"ж4761739001010010=2512,,ö´_", kLayoutRussian, u";4761739001010010=2512??ö´_"},
+        {u"ö1´2_ж,", kLayoutNeither, u"ö1´2_ж,"},
+        {u"ö1´2_ж,", 0x04090409, u"ö1´2_ж,"},
+        {u"ö1´2_ж,", 0xF0250425, u"ö1´2_ж,"},  // another Estonian layout
+    };
+    for (const auto& [typed, layout, track] : cases) {
+        EXPECT_EQ(NormalizeTrackText(QString::fromUtf16(typed), layout), QString::fromUtf16(track))
+            << layout;
+    }
+    EXPECT_EQ(NormalizeTrackText(u"ö1_"_s), u"ö1_"_s);  // offscreen
+    // The input is looked at, so nothing is mapped twice.
+    EXPECT_EQ(MapCharacters(u"abcaA"_s, u"ab"_s, u"ba"_s), u"bacbA"_s);
+    EXPECT_EQ(LayoutHandleForXkbName("Estonian"), kLayoutEstonian);
+    EXPECT_EQ(LayoutHandleForXkbName("Russian"), kLayoutRussian);
+    EXPECT_EQ(LayoutHandleForXkbName("Estonian (Dvorak)"), kLayoutNeither);
 }
 
-TEST(NormalizeTrackText, RussianLayoutMapsZheAndComma) {
-    EXPECT_EQ(NormalizeTrackText(QStringLiteral(u"ж4761739001010010=2512,"), kLayoutRussian),
-              QStringLiteral(";4761739001010010=2512?"));
-    EXPECT_EQ(NormalizeTrackText(QStringLiteral(u",,ö´_"), kLayoutRussian),
-              QStringLiteral(u"??ö´_"));
-}
-
-TEST(NormalizeTrackText, OtherLayoutsLeaveTheTextAlone) {
-    const QString track = QStringLiteral(u"ö1´2_ж,");
-    EXPECT_EQ(NormalizeTrackText(track, platform::kLayoutNeither), track);
-    EXPECT_EQ(NormalizeTrackText(track, 0x04090409), track);
-    EXPECT_EQ(NormalizeTrackText(track, 0xF0250425), track);  // another Estonian layout
-    EXPECT_EQ(NormalizeTrackText(QString(), kLayoutEstonian), QString());
-}
-
-TEST(NormalizeTrackText, OffscreenApplicationCountsAsNeither) {
-    EXPECT_EQ(NormalizeTrackText(QStringLiteral(u"ö1_")), QStringLiteral(u"ö1_"));
-}
-
-TEST(MapCharacters, LooksAtTheInputSoNothingIsMappedTwice) {
-    EXPECT_EQ(MapCharacters(QStringLiteral("abcab"), QStringLiteral("ab"), QStringLiteral("ba")),
-              QStringLiteral("bacba"));
-    EXPECT_EQ(MapCharacters(QStringLiteral("aA"), QStringLiteral("a"), QStringLiteral("x")),
-              QStringLiteral("xA"));
-}
-
-TEST(LayoutHandleForXkbName, OnlyTheDefaultLayoutsCount) {
-    EXPECT_EQ(platform::LayoutHandleForXkbName("Estonian"), kLayoutEstonian);
-    EXPECT_EQ(platform::LayoutHandleForXkbName("Russian"), kLayoutRussian);
-    EXPECT_EQ(platform::LayoutHandleForXkbName("Estonian (Dvorak)"), platform::kLayoutNeither);
-    EXPECT_EQ(platform::LayoutHandleForXkbName("English (US)"), platform::kLayoutNeither);
+TEST(MaskedCardNumber, FirstSixAndLastFourOfTwelveDigitsOrMore) {
+    EXPECT_EQ(MaskedCardNumber(u";4761739001010010=2512?"_s), u"476173******0010"_s);
+    EXPECT_EQ(MaskedCardNumber(u"123456789012"_s), u"123456**9012"_s);
+    EXPECT_EQ(MaskedCardNumber(u"12345678901"_s), u"***********"_s);
 }
 
 }  // namespace
