@@ -1,6 +1,5 @@
 #include "common/computer_name_text.h"
 #include "common/error_log.h"
-#include "common/file_path.h"
 #include "common/text_file.h"
 
 #include "support/temp_environment.h"
@@ -63,11 +62,6 @@ TEST(LogError, AppendsEntriesToTheProgramErrorLogForItsOwnerOnly) {
 
 TEST(ComputerNameText, NameOrBlankAngleBrackets) {
     EXPECT_EQ(ComputerNameText(), QSysInfo::machineHostName());
-    EXPECT_EQ(ComputerNameText([](char* buffer, qsizetype) -> qsizetype {
-                  std::memcpy(buffer, "till-7", 6);
-                  return 6;
-              }),
-              u"till-7"_s);
     EXPECT_EQ(ComputerNameText([](char* buffer, qsizetype capacity) {
                   std::memset(buffer, 'n', static_cast<size_t>(capacity));
                   return capacity;
@@ -94,13 +88,6 @@ TEST(AppendTextToFile, AppendsAsIsAndReportsFailures) {
     EXPECT_EQ(errorText, QString::fromLocal8Bit(std::strerror(EISDIR)));
     AppendTextToFile(env.FilePath(QString(300, u'x')), "ab", errorText);
     EXPECT_EQ(errorText, QString::fromLocal8Bit(std::strerror(ENAMETOOLONG)));
-}
-
-TEST(MakeFilePath, OneSlashBetweenFolderAndName) {
-    for (const char* folder : {"/opt/till", "/opt/till/"}) {
-        EXPECT_EQ(MakeFilePath(QString::fromLatin1(folder), u"log.txt"_s), u"/opt/till/log.txt"_s);
-    }
-    EXPECT_EQ(MakeFilePath(u"/"_s, u"a"_s), u"/a"_s);
 }
 
 }  // namespace

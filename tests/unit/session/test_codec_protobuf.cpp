@@ -124,16 +124,6 @@ std::map<qint16, const Field*> Expected(const Message& message) {
     return fields;
 }
 
-// Every message and every nested one, each once.
-void Flatten(const Message& message, std::vector<const Message*>* all) {
-    all->push_back(&message);
-    for (const Field& f : message.fields) {
-        if (f.nested) {
-            Flatten(*f.nested, all);
-        }
-    }
-}
-
 QJsonArray ToJson(const Message& message) {
     QJsonArray fields;
     for (const Field& f : message.fields) {
@@ -160,20 +150,16 @@ QByteArray RunPeer(const char* mode, const QByteArray& input) {
 // ---- the tests ----
 
 TEST(CodecProtobuf, OurFramesReadTheSameInProtobuf) {
-    const std::vector<Message> messages = Messages();
-    std::vector<const Message*> all;
-    for (const Message& m : messages) {
-        Flatten(m, &all);
-    }
+    const std::vector<Message> all = Messages();
     QByteArray stream;
-    for (const Message* m : all) {
-        stream += FrameOf(*m);
+    for (const Message& m : all) {
+        stream += FrameOf(m);
     }
     const QList<QByteArray> lines = RunPeer("decode", stream).trimmed().split('\n');
     ASSERT_EQ(lines.size(), static_cast<qsizetype>(all.size()));
 
     for (size_t k = 0; k < all.size(); ++k) {
-        const Message& message = *all[k];
+        const Message& message = all[k];
         const QJsonArray seen = QJsonDocument::fromJson(lines[static_cast<qsizetype>(k)]).array();
         const auto expected = Expected(message);
         ASSERT_EQ(seen.size(), static_cast<qsizetype>(expected.size())) << message.name;
@@ -220,8 +206,11 @@ TEST(CodecProtobuf, ProtobufFramesReadTheSameHere) {
     for (const Message& m : messages) {
         json.append(ToJson(m));
     }
-    // Drained in place, as the socket reader does.
+    // Drained in place, as the socket reader does; another holder of the
+    // buffer's array keeps its bytes.
     QByteArray buffer = RunPeer("encode", QJsonDocument(json).toJson(QJsonDocument::Compact));
+    const QByteArray holder = buffer;
+    const QByteArray original(holder.constData(), holder.size());
     for (const Message& message : messages) {
         const qsizetype before = buffer.size();
         MessageCodec codec;
@@ -235,6 +224,7 @@ TEST(CodecProtobuf, ProtobufFramesReadTheSameHere) {
         }
     }
     EXPECT_TRUE(buffer.isEmpty());
+    EXPECT_EQ(holder, original);
 }
 
 }  // namespace

@@ -135,22 +135,5 @@ TEST(MessageCodec, ValuesStayIntactWhateverHappensToInputAndInstance) {
     EXPECT_EQ(status, "status");
 }
 
-// A socket reader drains its buffer in place; another holder of the
-// buffer's array keeps its bytes.
-TEST(MessageCodec, BufferDrainedInPlaceLeavesOtherHoldersAlone) {
-    const QByteArray second = BuildOf({{1, "0023"}});
-    QByteArray buffer = BuildOf({{1, "0020"}, {100, QByteArray(300, 'b')}}) + second;
-    const QByteArray holder = buffer;
-    const QByteArray original(buffer.constData(), buffer.size());
-    MessageCodec codec;
-    ASSERT_EQ(codec.Parse(buffer, buffer), MessageCodec::kDecoded);
-    EXPECT_EQ(codec.GetField(100, ""), QByteArray(300, 'b'));
-    EXPECT_EQ(buffer, second);
-    EXPECT_EQ(holder, original);
-    ASSERT_EQ(codec.Parse(buffer, buffer), MessageCodec::kDecoded);
-    EXPECT_EQ(codec.GetField(1, ""), "0023");
-    EXPECT_TRUE(buffer.isEmpty());
-}
-
 }  // namespace
 }  // namespace mereval::session
