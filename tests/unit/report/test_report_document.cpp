@@ -188,18 +188,6 @@ TEST_F(ReportDocumentTest, AnEmptyReportHasItsFrameAndAZeroTotalAndProgressIsSho
         << log.toStdString();
 }
 
-TEST(ProgressTextTest, RoundsHalvesToTheEvenPercent) {
-    const std::tuple<qint32, qint32, const char*> cases[] = {
-        {1, 8, "12%"},  {3, 8, "38%"}, {5, 8, "62%"},  {1, 200, "0%"},
-        {3, 200, "2%"}, {2, 3, "67%"}, {7, 7, "100%"}, {0, 0, "0%"},
-    };
-    for (const auto& [printed, rows, percent] : cases) {
-        EXPECT_EQ(ProgressText(printed, rows),
-                  u"Aruanne dokumendi koostamine: "_s + QString::fromLatin1(percent))
-            << printed << '/' << rows;
-    }
-}
-
 // From another state than a body row's: the frame sets all of its own, and
 // gives the writer's back.
 TEST(AdvanceLineTest, BreaksOnlyPast260AndGivesTheStateBack) {
