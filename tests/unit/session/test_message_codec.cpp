@@ -26,21 +26,17 @@ QByteArray BuildOf(std::initializer_list<std::pair<qint16, QByteArray>> fields) 
     return codec.Build(true, true);
 }
 
-// Byte-exact round trips are checked against protobuf; here, what only
-// this side decides.
-TEST(MessageCodec, IndexRangeAbsentFieldsAndEmptyMessage) {
+// Round trips, empty values and the highest index are checked against
+// protobuf; here, what only this side decides.
+TEST(MessageCodec, IndexRangeAbsentFieldsAndChanges) {
     MessageCodec codec;
     EXPECT_FALSE(codec.SetField(0, "x"));
     EXPECT_FALSE(codec.SetField(-1, "x"));
     EXPECT_EQ(codec.FieldCount(), 0);
     QByteArray rest = "stale";
-    ASSERT_EQ(codec.Parse(Bytes({0}), rest), MessageCodec::kDecoded);
+    ASSERT_EQ(codec.Parse(BuildOf({{2, ""}, {32767, "x"}}), rest), MessageCodec::kDecoded);
     EXPECT_TRUE(rest.isEmpty());
-    ASSERT_EQ(codec.Parse(BuildOf({{2, ""}, {32767, "x"}}) + "tail", rest), MessageCodec::kDecoded);
-    EXPECT_EQ(rest, "tail");
-    EXPECT_EQ(codec.FieldCount(), 32767);
     EXPECT_FALSE(codec.GetField(2, "d").isNull());
-    EXPECT_EQ(codec.GetField(2, "d"), "");
     for (const qint16 absent : {1, 0, -5}) {
         EXPECT_EQ(codec.GetField(absent, "**"), "**") << absent;
     }
