@@ -19,21 +19,6 @@ void WriteSettingsFile(const test::TempProgramEnvironment& env, const QByteArray
     file.write(contents);
 }
 
-TEST(ProgramSettings, CleanMachineStartsWithTheDefaults) {
-    test::TempProgramEnvironment env;
-    ProgramSettings settings = LoadProgramSettings();
-    LoadSession(settings);
-    EXPECT_EQ(settings.fAddress, u"127.0.0.1"_s);
-    EXPECT_EQ(settings.fPort, 8145);
-    EXPECT_EQ(settings.fPrinter, QString());
-    EXPECT_FALSE(settings.fRAW);
-    EXPECT_TRUE(settings.fReportMode);
-    EXPECT_TRUE(settings.fDoPrint);
-    EXPECT_EQ(settings.fPOSID, u"00000000"_s);
-    EXPECT_EQ(settings.session, 0);
-    EXPECT_TRUE(test::ErrorLogEntries().empty());
-}
-
 TEST(ProgramSettings, StoredTextsConvertAtStartUp) {
     struct Case {
         QByteArray stored;
@@ -43,6 +28,7 @@ TEST(ProgramSettings, StoredTextsConvertAtStartUp) {
         bool reportMode;
     };
     const Case cases[] = {
+        {"", 8145, 0, false, true},
         {"KKPort=9100\nSession=41\nRAW=1\nReportMode=1\n", 9100, 41, true, true},
         {"KKPort=-2147483648\nSession=2147483647\n", -2147483647 - 1, 2147483647, false, true},
         {"KKPort=81a5\nSession=abc\nRAW=0\nReportMode=0\n", 8145, 0, false, false},
@@ -81,19 +67,6 @@ TEST(ProgramSettings, StartUpReadsEveryKeyInOrder) {
                            key + " asukoht=SOFTWARE\\Norvel\\Tellur");
     }
     EXPECT_EQ(test::ErrorLogEntries(), expected);
-}
-
-// The dialog's keys are checked with the dialog; the session number is
-// stored alone.
-TEST(ProgramSettings, SessionIsStoredAndReadBack) {
-    test::TempProgramEnvironment env;
-    ProgramSettings settings;
-    settings.session = 42;
-    EXPECT_TRUE(StoreSession(settings));
-    EXPECT_EQ(env.ReadFile(u"Tellur.conf"_s), QByteArray("Session=42\n"));
-    ProgramSettings loaded;
-    LoadSession(loaded);
-    EXPECT_EQ(loaded.session, 42);
 }
 
 }  // namespace

@@ -14,7 +14,7 @@ namespace {
 constexpr double kLineTolerance = 0.05;
 
 double Mm(const QXmlStreamAttributes& attributes, const char* name) {
-    return PointsToMm(attributes.value(QString::fromLatin1(name)).toDouble());
+    return attributes.value(QString::fromLatin1(name)).toDouble() * 25.4 / 72.0;
 }
 
 }  // namespace
@@ -54,15 +54,6 @@ QStringList PdfPage::Lines() const {
         lines.append(LineAt(bottom));
     }
     return lines;
-}
-
-std::optional<PdfWord> PdfPage::Find(const QString& text) const {
-    for (const PdfWord& word : words) {
-        if (word.text == text) {
-            return word;
-        }
-    }
-    return std::nullopt;
 }
 
 std::optional<QList<PdfPage>> ReadPdf(const QString& path) {

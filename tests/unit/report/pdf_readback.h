@@ -30,8 +30,6 @@ struct PdfPage {
     QString LineAt(double bottom) const;
     // Every line of the page, top to bottom.
     QStringList Lines() const;
-    // The first word with this text, if any.
-    std::optional<PdfWord> Find(const QString& text) const;
 };
 
 // The pages of the file, or nothing when pdftotext fails.
@@ -47,10 +45,6 @@ QByteArray UncompressedPdf(const QString& path);
 // in size points: top + (ascent + descent) of the font.
 inline double TextBottom(double top, double size) {
     return top + (718.0 + 207.0) / 1000.0 * size * 25.4 / 72.0;
-}
-
-inline double PointsToMm(double points) {
-    return points * 25.4 / 72.0;
 }
 
 }  // namespace mereval::test

@@ -8,8 +8,7 @@ whose fields are all length-delimited.
       one JSON line per frame: [[index, wire type, value in hex], ...] in the
       order protobuf's parser met the fields
   protobuf_peer.py encode < JSON list of messages
-      the frames, back to back; a message is a list of [index, value], where
-      value is hex bytes or, for a nested frame, a message itself
+      the frames, back to back; a message is a list of [index, value in hex]
 """
 
 import json
@@ -67,8 +66,7 @@ class Encoder:
     def frame(self, fields):
         values = {}
         for index, value in fields:
-            raw = self.frame(value) if isinstance(value, list) else bytes.fromhex(value)
-            values.setdefault(index, []).append(raw)
+            values.setdefault(index, []).append(bytes.fromhex(value))
         layout = tuple(sorted((index, len(v) > 1) for index, v in values.items()))
         message = self.message_type(layout)()
         for index, repeated in layout:

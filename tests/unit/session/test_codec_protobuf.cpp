@@ -15,7 +15,6 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <memory>
 #include <vector>
 
 namespace mereval::session {
@@ -30,12 +29,9 @@ const QString kPeer = QStringLiteral(MEREVAL_PROTOBUF_PEER);
 
 // ---- messages described once, built by us and by protobuf ----
 
-struct Message;
-
 struct Field {
     qint16 index;
-    QByteArray value;                       // used when nested is empty
-    std::shared_ptr<const Message> nested;  // a field holding a whole frame
+    QByteArray value;
 };
 
 struct Message {
@@ -45,10 +41,20 @@ struct Message {
 };
 
 Field Value(qint16 index, const QByteArray& value) {
-    return {index, value, nullptr};
+    return {index, value};
 }
-Field Frame(qint16 index, Message message) {
-    return {index, {}, std::make_shared<const Message>(std::move(message))};
+
+QByteArray FrameOf(const Message& message) {
+    MessageCodec codec;
+    for (const Field& f : message.fields) {
+        codec.SetField(f.index, f.value);
+    }
+    return codec.Build(true, true);
+}
+
+// A field holding a whole frame.
+Field Frame(qint16 index, const Message& message) {
+    return {index, FrameOf(message)};
 }
 
 QByteArray Text(const char16_t* text) {
@@ -107,14 +113,6 @@ std::vector<Message> Messages() {
     };
 }
 
-QByteArray FrameOf(const Message& message) {
-    MessageCodec codec;
-    for (const Field& f : message.fields) {
-        codec.SetField(f.index, f.nested ? FrameOf(*f.nested) : f.value);
-    }
-    return codec.Build(true, true);
-}
-
 // The fields a reader must see: ascending, the last value of a repeated index.
 std::map<qint16, const Field*> Expected(const Message& message) {
     std::map<qint16, const Field*> fields;
@@ -124,22 +122,10 @@ std::map<qint16, const Field*> Expected(const Message& message) {
     return fields;
 }
 
-// Every message and every nested one, each once.
-void Flatten(const Message& message, std::vector<const Message*>* all) {
-    all->push_back(&message);
-    for (const Field& f : message.fields) {
-        if (f.nested) {
-            Flatten(*f.nested, all);
-        }
-    }
-}
-
 QJsonArray ToJson(const Message& message) {
     QJsonArray fields;
     for (const Field& f : message.fields) {
-        fields.append(
-            QJsonArray{int(f.index), f.nested ? QJsonValue(ToJson(*f.nested))
-                                              : QJsonValue(QString::fromLatin1(f.value.toHex()))});
+        fields.append(QJsonArray{int(f.index), QString::fromLatin1(f.value.toHex())});
     }
     return fields;
 }
@@ -160,20 +146,16 @@ QByteArray RunPeer(const char* mode, const QByteArray& input) {
 // ---- the tests ----
 
 TEST(CodecProtobuf, OurFramesReadTheSameInProtobuf) {
-    const std::vector<Message> messages = Messages();
-    std::vector<const Message*> all;
-    for (const Message& m : messages) {
-        Flatten(m, &all);
-    }
+    const std::vector<Message> all = Messages();
     QByteArray stream;
-    for (const Message* m : all) {
-        stream += FrameOf(*m);
+    for (const Message& m : all) {
+        stream += FrameOf(m);
     }
     const QList<QByteArray> lines = RunPeer("decode", stream).trimmed().split('\n');
     ASSERT_EQ(lines.size(), static_cast<qsizetype>(all.size()));
 
     for (size_t k = 0; k < all.size(); ++k) {
-        const Message& message = *all[k];
+        const Message& message = all[k];
         const QJsonArray seen = QJsonDocument::fromJson(lines[static_cast<qsizetype>(k)]).array();
         const auto expected = Expected(message);
         ASSERT_EQ(seen.size(), static_cast<qsizetype>(expected.size())) << message.name;
@@ -182,14 +164,13 @@ TEST(CodecProtobuf, OurFramesReadTheSameInProtobuf) {
             const QJsonArray entry = seen[i++].toArray();
             EXPECT_EQ(entry[0].toInt(), index) << message.name;
             EXPECT_EQ(entry[1].toInt(), 2) << message.name << ", wire type of " << index;
-            const QByteArray value = f->nested ? FrameOf(*f->nested) : f->value;
-            EXPECT_EQ(QByteArray::fromHex(entry[2].toString().toLatin1()), value)
+            EXPECT_EQ(QByteArray::fromHex(entry[2].toString().toLatin1()), f->value)
                 << message.name << ", field " << index;
         }
     }
 }
 
-// Reads a frame protobuf wrote, and the nested ones inside it, as message says.
+// Reads a frame protobuf wrote as message says.
 void ExpectParsedAs(const QByteArray& frame, const Message& message) {
     MessageCodec codec;
     QByteArray rest;
@@ -201,13 +182,8 @@ void ExpectParsedAs(const QByteArray& frame, const Message& message) {
         const auto index = static_cast<qint16>(i);
         const QByteArray value = codec.GetField(index, "absent");
         const auto it = expected.find(index);
-        if (it == expected.end()) {
-            EXPECT_EQ(value, "absent") << message.name << ", field " << index;
-        } else if (it->second->nested) {
-            ExpectParsedAs(value, *it->second->nested);
-        } else {
-            EXPECT_EQ(value, it->second->value) << message.name << ", field " << index;
-        }
+        EXPECT_EQ(value, it == expected.end() ? "absent" : it->second->value)
+            << message.name << ", field " << index;
     }
 }
 
@@ -220,8 +196,11 @@ TEST(CodecProtobuf, ProtobufFramesReadTheSameHere) {
     for (const Message& m : messages) {
         json.append(ToJson(m));
     }
-    // Drained in place, as the socket reader does.
+    // Drained in place, as the socket reader does; another holder of the
+    // buffer's array keeps its bytes.
     QByteArray buffer = RunPeer("encode", QJsonDocument(json).toJson(QJsonDocument::Compact));
+    const QByteArray holder = buffer;
+    const QByteArray original(holder.constData(), holder.size());
     for (const Message& message : messages) {
         const qsizetype before = buffer.size();
         MessageCodec codec;
@@ -235,6 +214,7 @@ TEST(CodecProtobuf, ProtobufFramesReadTheSameHere) {
         }
     }
     EXPECT_TRUE(buffer.isEmpty());
+    EXPECT_EQ(holder, original);
 }
 
 }  // namespace

@@ -59,7 +59,6 @@ TEST(ParseLongInRange, RoundsHalvesToEvenAndFallsBackOutsideTheRange) {
 
 TEST(FormatFixedWidth, PadsCutsAndDropsTheSign) {
     EXPECT_EQ(FormatFixedWidth(42, 6), u"000042"_s);
-    EXPECT_EQ(FormatFixedWidth(7, 6), u"000007"_s);
     EXPECT_EQ(FormatFixedWidth(1234567, 6), u"234567"_s);
     EXPECT_EQ(FormatFixedWidth(-42, 6), u"000042"_s);
     EXPECT_EQ(FormatFixedWidth(-2147483647 - 1, 6), u"483648"_s);
@@ -70,8 +69,6 @@ TEST(RegionalNumberText, PlainDigitsWithTheLocalesDecimalSign) {
     const QLocale estonian(QLocale::Estonian, QLocale::Estonia);
     EXPECT_EQ(RegionalNumberText(12.34, estonian), u"12,34"_s);
     EXPECT_EQ(RegionalNumberText(1234567.5, estonian), u"1234567,5"_s);
-    EXPECT_EQ(RegionalNumberText(100000, QLocale::c()), u"100000"_s);
-    EXPECT_EQ(RegionalNumberText(-0.01, QLocale::c()), u"-0.01"_s);
     EXPECT_EQ(RegionalNumberText(0.1 + 0.2, QLocale::c()), u"0.3"_s);
     EXPECT_EQ(RegionalNumberText(999999999999999, QLocale::c()), u"999999999999999"_s);
     EXPECT_EQ(RegionalNumberText(1e32, QLocale::c()), u"1E+32"_s);

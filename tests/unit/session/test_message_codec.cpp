@@ -26,21 +26,17 @@ QByteArray BuildOf(std::initializer_list<std::pair<qint16, QByteArray>> fields) 
     return codec.Build(true, true);
 }
 
-// Byte-exact round trips are checked against protobuf; here, what only
-// this side decides.
-TEST(MessageCodec, IndexRangeAbsentFieldsAndEmptyMessage) {
+// Round trips, empty values and the highest index are checked against
+// protobuf; here, what only this side decides.
+TEST(MessageCodec, IndexRangeAbsentFieldsAndChanges) {
     MessageCodec codec;
     EXPECT_FALSE(codec.SetField(0, "x"));
     EXPECT_FALSE(codec.SetField(-1, "x"));
     EXPECT_EQ(codec.FieldCount(), 0);
     QByteArray rest = "stale";
-    ASSERT_EQ(codec.Parse(Bytes({0}), rest), MessageCodec::kDecoded);
+    ASSERT_EQ(codec.Parse(BuildOf({{2, ""}, {32767, "x"}}), rest), MessageCodec::kDecoded);
     EXPECT_TRUE(rest.isEmpty());
-    ASSERT_EQ(codec.Parse(BuildOf({{2, ""}, {32767, "x"}}) + "tail", rest), MessageCodec::kDecoded);
-    EXPECT_EQ(rest, "tail");
-    EXPECT_EQ(codec.FieldCount(), 32767);
     EXPECT_FALSE(codec.GetField(2, "d").isNull());
-    EXPECT_EQ(codec.GetField(2, "d"), "");
     for (const qint16 absent : {1, 0, -5}) {
         EXPECT_EQ(codec.GetField(absent, "**"), "**") << absent;
     }
@@ -104,52 +100,26 @@ TEST(MessageCodec, OverlongOrOversizedPrefixDiscardsTheInput) {
 // that may show through what GetField hands out.
 TEST(MessageCodec, ValuesStayIntactWhateverHappensToInputAndInstance) {
     const QByteArray frame = BuildOf({{1, "0012"}, {5, "status"}, {12, QByteArray(40, 'r')}});
-
-    MessageCodec codec;
-    QByteArray rest;
-    // The input is memory that the caller owns and reuses.
-    char scratch[64];
+    char scratch[64];  // memory that the caller owns and reuses
     std::memcpy(scratch, frame.constData(), static_cast<size_t>(frame.size()));
-    ASSERT_EQ(codec.Parse(QByteArray::fromRawData(scratch, frame.size()), rest),
-              MessageCodec::kDecoded);
-    std::memset(scratch, 'X', sizeof scratch);
-    EXPECT_EQ(codec.GetField(12, ""), QByteArray(40, 'r'));
-
-    // A value read out outlives every instance; a copy of an instance
-    // outlives the original.
-    QByteArray buffer = frame;
     QByteArray status;
     MessageCodec copy;
     {
         MessageCodec original;
-        ASSERT_EQ(original.Parse(buffer, buffer), MessageCodec::kDecoded);
+        QByteArray rest;
+        ASSERT_EQ(original.Parse(QByteArray::fromRawData(scratch, frame.size()), rest),
+                  MessageCodec::kDecoded);
+        std::memset(scratch, 'X', sizeof scratch);
         status = original.GetField(5, "");
         copy = original;
     }
-    buffer.append(QByteArray(frame.size(), 'X'));
-    EXPECT_EQ(copy.GetField(1, ""), "0012");
     QByteArray edited = copy.GetField(5, "");
     edited[0] = 'S';
+    EXPECT_EQ(copy.GetField(1, ""), "0012");
     EXPECT_EQ(copy.GetField(5, ""), "status");
+    EXPECT_EQ(copy.GetField(12, ""), QByteArray(40, 'r'));
     copy.Clear();
     EXPECT_EQ(status, "status");
-}
-
-// A socket reader drains its buffer in place; another holder of the
-// buffer's array keeps its bytes.
-TEST(MessageCodec, BufferDrainedInPlaceLeavesOtherHoldersAlone) {
-    const QByteArray second = BuildOf({{1, "0023"}});
-    QByteArray buffer = BuildOf({{1, "0020"}, {100, QByteArray(300, 'b')}}) + second;
-    const QByteArray holder = buffer;
-    const QByteArray original(buffer.constData(), buffer.size());
-    MessageCodec codec;
-    ASSERT_EQ(codec.Parse(buffer, buffer), MessageCodec::kDecoded);
-    EXPECT_EQ(codec.GetField(100, ""), QByteArray(300, 'b'));
-    EXPECT_EQ(buffer, second);
-    EXPECT_EQ(holder, original);
-    ASSERT_EQ(codec.Parse(buffer, buffer), MessageCodec::kDecoded);
-    EXPECT_EQ(codec.GetField(1, ""), "0023");
-    EXPECT_TRUE(buffer.isEmpty());
 }
 
 }  // namespace
