@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <vector>
@@ -143,31 +144,29 @@ INSTANTIATE_TEST_SUITE_P(
     }),
     [](const ::testing::TestParamInfo<FieldCase>& info) { return info.param.name; });
 
-// One thing the cashier or the reader does: characters into a field (or the
-// control named) at a gap in ms, a single key, or a change without keys (a
-// mouse paste, a click of another tab).
-struct Act {
-    enum Kind { Keys, Key, Set, Tab } kind;
-    const char* target = nullptr;
-    QString text;
-    quint64 gapMs = 0;
-    QKeyCombination key = {};
-    bool waitForBurstEnd = true;
-};
-Act Keys(const char* target, const QString& text, quint64 gapMs) {
-    return {Act::Keys, target, text, gapMs};
+// One thing the cashier or the reader does: characters into a field at a gap
+// in ms, a swipe (37 keys in 72 ms) into a field or onto a button, a single
+// key, or a change without keys (a mouse paste, a click of another tab).
+using Act = std::function<void(test::MainWindowDriver&)>;
+Act Keys(const char* field, const QString& text, quint64 gapMs) {
+    return [=](test::MainWindowDriver& ui) { ui.Keys(ui.Focus(field), text, gapMs); };
 }
 Act Swipe(const char* target) {
-    return {Act::Keys, target, kTrack, 2, {}, false};  // 37 keys in 72 ms
+    return [=](test::MainWindowDriver& ui) {
+        QWidget* widget =
+            target[0] == 'T' ? static_cast<QWidget*>(ui.Focus(target)) : ui.Button(target);
+        widget->setFocus();
+        ui.Keys(widget, kTrack, 2);
+    };
 }
-Act Key(const char* target, QKeyCombination key) {
-    return {Act::Key, target, {}, 0, key};
+Act Key(const char* field, Qt::Key key) {
+    return [=](test::MainWindowDriver& ui) { QTest::keyClick(ui.Field(field), key); };
 }
-Act Set(const char* target, const char* text) {
-    return {Act::Set, target, QString::fromLatin1(text)};
+Act Set(const char* field, const char* text) {
+    return [=](test::MainWindowDriver& ui) { ui.Field(field)->setText(QString::fromLatin1(text)); };
 }
 Act ClickTab(int tab) {
-    return {Act::Tab, nullptr, QString::number(tab)};
+    return [=](test::MainWindowDriver& ui) { ui.ClickTab(tab); };
 }
 
 struct KeyCase {
@@ -185,29 +184,6 @@ void PrintTo(const KeyCase& c, std::ostream* out) {
 
 class MainWindowKeys : public MainWindow, public ::testing::WithParamInterface<KeyCase> {
 protected:
-    void Do(const Act& act) {
-        QWidget* target = act.target == nullptr  ? nullptr
-                          : act.target[0] == 'T' ? static_cast<QWidget*>(ui_.Focus(act.target))
-                                                 : ui_.Button(act.target);
-        switch (act.kind) {
-            case Act::Keys:
-                target->setFocus();
-                ui_.Keys(target, act.text, act.gapMs);
-                break;
-            case Act::Key:
-                QTest::keyClick(target, act.key.key(), act.key.keyboardModifiers());
-                break;
-            case Act::Set:
-                static_cast<QLineEdit*>(target)->setText(act.text);
-                break;
-            case Act::Tab:
-                ui_.ClickTab(act.text.toInt());
-                break;
-        }
-        if (act.waitForBurstEnd) {
-            ASSERT_TRUE(ui_.WaitBurstEnd());
-        }
-    }
     std::optional<double> AmountSent() {
         if (!ui_.Running()) {
             return std::nullopt;
@@ -222,9 +198,9 @@ TEST_P(MainWindowKeys, LeaveTheFieldsAndSendTheRequest) {
     const KeyCase& c = GetParam();
     OpenWindow();
     for (const Act& act : c.acts) {
-        Do(act);
+        act(ui_);
+        ASSERT_TRUE(ui_.WaitBurstEnd());
     }
-    ASSERT_TRUE(ui_.WaitBurstEnd());
     EXPECT_EQ(ui_.EntryTexts().mid(0, 3), c.fields);
     EXPECT_EQ(ui_.BoxText(), c.box);
     EXPECT_EQ(AmountSent(), c.amountSent);
