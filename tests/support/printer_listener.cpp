@@ -11,7 +11,6 @@ PrinterListener::PrinterListener() {
 
 void PrinterListener::Accept() {
     while (QTcpSocket* socket = server_.nextPendingConnection()) {
-        ++connections_;
         socket->setParent(this);
         open_.insert(socket, {});
         if (dropAfter_ > 0) {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QList>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -15,9 +14,7 @@ namespace mereval::test {
 
 // A CUPS job as the server reports it.
 struct SpooledJob {
-    qint32 id = 0;
     QString name;
-    int state = 0;     // IPP job-state: 3 pending ... 7 canceled, 8 aborted, 9 completed
     int priority = 0;  // IPP job-priority, 1 to 100
 };
 
@@ -44,11 +41,8 @@ public:
     // socket, and answers nothing.
     void Pause(bool paused);
 
-    // Every job of the server, finished or not, oldest first.
-    QList<SpooledJob> Jobs() const;
+    // A job of the server, finished or not, unless it has been purged.
     std::optional<SpooledJob> Job(qint32 id) const;
-    // The end of the server's log, for failure messages.
-    QString LogTail() const;
 
 private:
     QString SocketPath() const;
