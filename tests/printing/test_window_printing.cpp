@@ -75,7 +75,7 @@ protected:
     test::MainWindowDriver ui_;
 };
 
-TEST_F(WindowPrinting, ApprovalIsPrintedKeptAndReprintedWithCopyLines) {
+TEST_F(WindowPrinting, ApprovalPrintedKeptAndReprintedOrAReprintAskedFor) {
     // The customer's "ä" in the printer's own code page.
     const QList<QByteArray> receipts = {"12,00 EUR ************0010\r\n", "T\xE4name!\r\n"};
     Pay(QStringLiteral("12.00"), receipts, 4711);
@@ -92,11 +92,9 @@ TEST_F(WindowPrinting, ApprovalIsPrintedKeptAndReprintedWithCopyLines) {
     EXPECT_EQ(listener_.Jobs()[1], "KOOPIA\r\n" + receipts[0] + "KOOPIA\r\nT\x84name!\r\n");
     EXPECT_EQ(ui_.TopBox(), nullptr);
     EXPECT_TRUE(env_.ReadFile(QStringLiteral("journal.txt")).contains("\t000001\treprint\n"));
-}
 
-// A job that the spooler took but its printer stopped or failed: the cashier
-// is told once to reprint.
-TEST_F(WindowPrinting, JobThatThePrinterDoesNotPrintAsksForAReprint) {
+    // A job that the spooler took but its printer stopped or failed: the
+    // cashier is told once to reprint.
     ASSERT_TRUE(test::Cups().Admin(QStringLiteral("cupsdisable"), {queue_}));
     Pay(QStringLiteral("1.00"), {"paused"});
     ASSERT_TRUE(WaitBox());
