@@ -44,7 +44,7 @@ protected:
     }
     void TearDown() override {
         for (const QString& queue : queues_) {
-            Cups().DeleteQueue(queue);
+            Cups().Admin(QStringLiteral("lpadmin"), {QStringLiteral("-x"), queue});
         }
     }
 

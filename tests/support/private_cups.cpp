@@ -125,10 +125,6 @@ bool PrivateCups::AddRawQueue(const QString& name, quint16 port) {
                   QStringLiteral("printer-error-policy=abort-job")});
 }
 
-bool PrivateCups::DeleteQueue(const QString& name) {
-    return Admin(QStringLiteral("lpadmin"), {QStringLiteral("-x"), name});
-}
-
 void PrivateCups::Pause(bool paused) {
     ::kill(pid_t(cupsd_.processId()), paused ? SIGSTOP : SIGCONT);
 }

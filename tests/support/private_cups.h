@@ -34,7 +34,6 @@ public:
     // A raw queue whose device is the socket 127.0.0.1:port. A failing
     // device aborts the job instead of stopping the queue.
     bool AddRawQueue(const QString& name, quint16 port);
-    bool DeleteQueue(const QString& name);
     // Runs a CUPS administration command (lpadmin, cupsdisable) on the server.
     bool Admin(const QString& program, const QStringList& arguments) const;
     // SIGSTOP and SIGCONT: a stopped server still takes connections on its
