@@ -1,5 +1,6 @@
 #pragma once
 
+#include "session/message_codec.h"
 #include "support/printer_listener.h"
 #include "support/private_cups.h"
 #include "support/qt_print_to.h"
@@ -14,34 +15,36 @@ namespace mereval::test {
 // second.
 inline constexpr int kPrintWaitMs = 20000;
 
-// The test binary's private cupsd, started before its first test.
+// The test binary's private cupsd, started before its first printing test.
 inline PrivateCups& Cups() {
-    class Environment : public ::testing::Environment {
-    public:
-        void SetUp() override {
-            QString error;
-            ASSERT_TRUE(cups.Start(error)) << error.toStdString();
-        }
-        PrivateCups cups;
-    };
-    static auto* const environment =
-        static_cast<Environment*>(::testing::AddGlobalTestEnvironment(new Environment));
-    return environment->cups;
+    static PrivateCups cups;
+    return cups;
 }
-inline const bool kCupsRegistered = (Cups(), true);
+
+// A receipt block: a frame whose fields 1..n are the texts.
+inline QByteArray ReceiptBlock(const QList<QByteArray>& texts) {
+    session::MessageCodec codec;
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        codec.SetField(static_cast<qint16>(i + 1), texts[i]);
+    }
+    return codec.Build();
+}
 
 // A test that prints on a raw queue of its own, whose device is its own
 // listener; the queues it adds go at its end with whatever jobs they hold.
 class CupsPrintingTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        static QString error;
+        static const bool started = Cups().Start(error);
+        ASSERT_TRUE(started) << error.toStdString();
         ASSERT_TRUE(listener_.Listen());
         queue_ = AddQueue(listener_.Port());
-        ASSERT_FALSE(queue_.isEmpty()) << Cups().LogTail().toStdString();
+        ASSERT_FALSE(queue_.isEmpty());
     }
     void TearDown() override {
         for (const QString& queue : queues_) {
-            Cups().DeleteQueue(queue);
+            Cups().Admin(QStringLiteral("lpadmin"), {QStringLiteral("-x"), queue});
         }
     }
 
@@ -52,19 +55,6 @@ protected:
     bool WaitJobs(int count) const {
         return QTest::qWaitFor([&] { return listener_.Jobs().size() >= count; }, kPrintWaitMs);
     }
-    // The IPP job-state that the job reaches, or the last one seen.
-    int WaitJobState(qint32 job, int state) const {
-        int last = 0;
-        [[maybe_unused]] const bool reached = QTest::qWaitFor(
-            [&] {
-                const auto found = Cups().Job(job);
-                last = found ? found->state : 0;
-                return last == state;
-            },
-            kPrintWaitMs);
-        return last;
-    }
-
     QString queue_;
     PrinterListener listener_;
 

@@ -11,14 +11,11 @@ PrinterListener::PrinterListener() {
 
 void PrinterListener::Accept() {
     while (QTcpSocket* socket = server_.nextPendingConnection()) {
-        ++connections_;
         socket->setParent(this);
         open_.insert(socket, {});
-        if (dropAfter_ > 0) {
-            // Read little at a time, so the sender is still writing when the
-            // connection goes.
-            socket->setReadBufferSize(dropAfter_);
-        }
+        // A dropping printer reads little at a time, so the sender is still
+        // writing when the connection goes; 0 is no limit.
+        socket->setReadBufferSize(dropAfter_);
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
             if (dropAfter_ > 0 && socket->bytesAvailable() >= dropAfter_) {
                 Drop(socket);

@@ -31,7 +31,6 @@ public:
 
     // The bytes of every connection that has ended, in order of arrival.
     const QList<QByteArray>& Jobs() const { return jobs_; }
-    int Connections() const { return connections_; }
 
 private:
     void Accept();
@@ -41,7 +40,6 @@ private:
     QTcpServer server_;
     QHash<QTcpSocket*, QByteArray> open_;
     QList<QByteArray> jobs_;
-    int connections_ = 0;
     qint64 dropAfter_ = 0;
 };
 

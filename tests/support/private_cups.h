@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QList>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -15,9 +14,7 @@ namespace mereval::test {
 
 // A CUPS job as the server reports it.
 struct SpooledJob {
-    qint32 id = 0;
     QString name;
-    int state = 0;     // IPP job-state: 3 pending ... 7 canceled, 8 aborted, 9 completed
     int priority = 0;  // IPP job-priority, 1 to 100
 };
 
@@ -37,18 +34,14 @@ public:
     // A raw queue whose device is the socket 127.0.0.1:port. A failing
     // device aborts the job instead of stopping the queue.
     bool AddRawQueue(const QString& name, quint16 port);
-    bool DeleteQueue(const QString& name);
     // Runs a CUPS administration command (lpadmin, cupsdisable) on the server.
     bool Admin(const QString& program, const QStringList& arguments) const;
     // SIGSTOP and SIGCONT: a stopped server still takes connections on its
     // socket, and answers nothing.
     void Pause(bool paused);
 
-    // Every job of the server, finished or not, oldest first.
-    QList<SpooledJob> Jobs() const;
+    // A job of the server, finished or not, unless it has been purged.
     std::optional<SpooledJob> Job(qint32 id) const;
-    // The end of the server's log, for failure messages.
-    QString LogTail() const;
 
 private:
     QString SocketPath() const;
