@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTest>
@@ -13,34 +12,26 @@
 namespace mereval::test {
 namespace {
 
-// Children of pid, by /proc: their pids and names.
+QByteArray ProcFile(qint64 pid, const char* name) {
+    QFile file(QStringLiteral("/proc/%1/%2").arg(pid).arg(QLatin1StringView(name)));
+    return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed() : QByteArray();
+}
+
+// Children of pid: their pids and names.
 QList<QPair<qint64, QString>> ChildrenOf(qint64 pid) {
     QList<QPair<qint64, QString>> children;
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
-    for (const QString& entry : entries) {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
-        if (!stat.open(QIODevice::ReadOnly)) {
-            continue;
-        }
-        const QByteArray line = stat.readAll();
-        const qsizetype nameEnd = line.lastIndexOf(')');
-        const QList<QByteArray> fields = line.mid(nameEnd + 2).split(' ');
-        if (nameEnd > 0 && fields.size() > 1 && fields[1].toLongLong() == pid) {
-            children.append(
-                {entry.toLongLong(), QString::fromLatin1(line.mid(
-                                         line.indexOf('(') + 1, nameEnd - line.indexOf('(') - 1))});
-        }
+    const QByteArray path = "task/" + QByteArray::number(pid) + "/children";
+    for (const QByteArray& child : ProcFile(pid, path.constData()).split(' ')) {
+        children.append(
+            {child.toLongLong(), QString::fromLatin1(ProcFile(child.toLongLong(), "comm"))});
     }
     return children;
 }
 
+// Gone or a zombie that nobody has reaped yet.
 bool Gone(qint64 pid) {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly)) {
-        return true;
-    }
-    const QByteArray line = stat.readAll();
-    return line.mid(line.lastIndexOf(')') + 2, 1) == "Z";
+    const QByteArray stat = ProcFile(pid, "stat");
+    return stat.isEmpty() || stat.mid(stat.lastIndexOf(')') + 2, 1) == "Z";
 }
 
 // Run only as the child of the test below: starts the servers and waits to be killed.
