@@ -6,10 +6,9 @@
 
 namespace mereval::test {
 
-SmallTmpfs::SmallTmpfs(int kibibytes) {
-    const QByteArray options = "size=" + QByteArray::number(kibibytes) + "k,mode=0755";
+SmallTmpfs::SmallTmpfs() {
     mounted_ = ::mount("tmpfs", QFile::encodeName(dir_.path()).constData(), "tmpfs", 0,
-                       options.constData()) == 0;
+                       "size=64k,mode=0755") == 0;
 }
 
 SmallTmpfs::~SmallTmpfs() {
@@ -20,17 +19,11 @@ SmallTmpfs::~SmallTmpfs() {
 
 void SmallTmpfs::Fill() {
     QFile filler(FilePath(QStringLiteral("filler")));
-    if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        return;
+    if (filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        const QByteArray block(1024, 'f');
+        while (filler.write(block) == block.size()) {
+        }
     }
-    const QByteArray block(1024, 'f');
-    // tmpfs hands out whole pages, so the last block that fits fills one.
-    while (filler.write(block) == block.size()) {
-    }
-}
-
-void SmallTmpfs::Empty() {
-    QFile::remove(FilePath(QStringLiteral("filler")));
 }
 
 }  // namespace mereval::test

@@ -1,8 +1,6 @@
 #include "unit/report/pdf_readback.h"
 
-#include <QMap>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QXmlStreamReader>
 
 #include <algorithm>
@@ -13,19 +11,24 @@ namespace {
 
 constexpr double kLineTolerance = 0.05;
 
-double Mm(const QXmlStreamAttributes& attributes, const char* name) {
-    return attributes.value(QString::fromLatin1(name)).toDouble() * 25.4 / 72.0;
+// The standard output of a run that finished well, or nothing.
+std::optional<QByteArray> Run(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0) {
+        return std::nullopt;
+    }
+    return process.readAllStandardOutput();
 }
 
 }  // namespace
 
 QList<PdfWord> PdfPage::WordsAt(double bottom) const {
     QList<PdfWord> line;
-    for (const PdfWord& word : words) {
-        if (std::fabs(word.bottom - bottom) < kLineTolerance) {
-            line.append(word);
-        }
-    }
+    std::copy_if(words.begin(), words.end(), std::back_inserter(line), [bottom](const PdfWord& w) {
+        return std::fabs(w.bottom - bottom) < kLineTolerance;
+    });
     std::sort(line.begin(), line.end(),
               [](const PdfWord& a, const PdfWord& b) { return a.x < b.x; });
     return line;
@@ -40,48 +43,38 @@ QString PdfPage::LineAt(double bottom) const {
 }
 
 QStringList PdfPage::Lines() const {
-    QList<double> bottoms;
-    for (const PdfWord& word : words) {
-        if (std::none_of(bottoms.begin(), bottoms.end(), [&word](double b) {
-                return std::fabs(b - word.bottom) < kLineTolerance;
-            })) {
-            bottoms.append(word.bottom);
-        }
-    }
-    std::sort(bottoms.begin(), bottoms.end());
+    QList<PdfWord> sorted = words;
+    std::sort(sorted.begin(), sorted.end(),
+              [](const PdfWord& a, const PdfWord& b) { return a.bottom < b.bottom; });
     QStringList lines;
-    for (double bottom : bottoms) {
-        lines.append(LineAt(bottom));
+    for (qsizetype i = 0; i < sorted.size(); ++i) {
+        if (i == 0 || sorted[i].bottom - sorted[i - 1].bottom >= kLineTolerance) {
+            lines.append(LineAt(sorted[i].bottom));
+        }
     }
     return lines;
 }
 
 std::optional<QList<PdfPage>> ReadPdf(const QString& path) {
-    QProcess process;
-    process.start(QStringLiteral("pdftotext"),
-                  {QStringLiteral("-bbox"), QStringLiteral("-enc"), QStringLiteral("UTF-8"), path,
-                   QStringLiteral("-")});
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0) {
+    const auto xhtml =
+        Run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), QStringLiteral("-enc"),
+                                          QStringLiteral("UTF-8"), path, QStringLiteral("-")});
+    if (!xhtml) {
         return std::nullopt;
     }
     QList<PdfPage> pages;
-    QXmlStreamReader xml(process.readAllStandardOutput());
+    QXmlStreamReader xml(*xhtml);
     while (!xml.atEnd()) {
         if (xml.readNext() != QXmlStreamReader::StartElement) {
             continue;
         }
+        const auto mm = [&xml](const char* name) {
+            return xml.attributes().value(QString::fromLatin1(name)).toDouble() * 25.4 / 72.0;
+        };
         if (xml.name() == u"page") {
-            PdfPage page;
-            page.width = Mm(xml.attributes(), "width");
-            page.height = Mm(xml.attributes(), "height");
-            pages.append(page);
+            pages.append({mm("width"), mm("height"), {}});
         } else if (xml.name() == u"word" && !pages.isEmpty()) {
-            PdfWord word;
-            word.x = Mm(xml.attributes(), "xMin");
-            word.top = Mm(xml.attributes(), "yMin");
-            word.right = Mm(xml.attributes(), "xMax");
-            word.bottom = Mm(xml.attributes(), "yMax");
+            PdfWord word{{}, mm("xMin"), mm("yMin"), mm("xMax"), mm("yMax")};
             word.text = xml.readElementText();
             pages.last().words.append(word);
         }
@@ -104,14 +97,10 @@ bool QpdfCheck(const QString& path, QString* output) {
 }
 
 QByteArray UncompressedPdf(const QString& path) {
-    QProcess process;
-    process.start(QStringLiteral("qpdf"),
-                  {QStringLiteral("--qdf"), QStringLiteral("--object-streams=disable"), path,
-                   QStringLiteral("-")});
-    if (!process.waitForFinished(60000) || process.exitCode() != 0) {
-        return {};
-    }
-    return process.readAllStandardOutput();
+    return Run(QStringLiteral("qpdf"),
+               {QStringLiteral("--qdf"), QStringLiteral("--object-streams=disable"), path,
+                QStringLiteral("-")})
+        .value_or(QByteArray());
 }
 
 }  // namespace mereval::test

@@ -15,19 +15,14 @@ TEST(NormalizeTrackText, EachDefaultLayoutGivesBackItsSentinels) {
         {u"ö4761739001010010´2512_a_bö", kLayoutEstonian, u";4761739001010010=2512?a?b;"},
         {u"ж4761739001010010=2512,,ö´_", kLayoutRussian, u";4761739001010010=2512??ö´_"},
         {u"ö1´2_ж,", kLayoutNeither, u"ö1´2_ж,"},
-        {u"ö1´2_ж,", 0x04090409, u"ö1´2_ж,"},
         {u"ö1´2_ж,", 0xF0250425, u"ö1´2_ж,"},  // another Estonian layout
     };
     for (const auto& [typed, layout, track] : cases) {
         EXPECT_EQ(NormalizeTrackText(QString::fromUtf16(typed), layout), QString::fromUtf16(track))
             << layout;
     }
-    EXPECT_EQ(NormalizeTrackText(u"ö1_"_s), u"ö1_"_s);  // offscreen
-    // The input is looked at, so nothing is mapped twice.
-    EXPECT_EQ(MapCharacters(u"abcaA"_s, u"ab"_s, u"ba"_s), u"bacbA"_s);
-    EXPECT_EQ(LayoutHandleForXkbName("Estonian"), kLayoutEstonian);
-    EXPECT_EQ(LayoutHandleForXkbName("Russian"), kLayoutRussian);
-    EXPECT_EQ(LayoutHandleForXkbName("Estonian (Dvorak)"), kLayoutNeither);
+    EXPECT_EQ(NormalizeTrackText(u"ö1_"_s), u"ö1_"_s);                   // offscreen
+    EXPECT_EQ(MapCharacters(u"abcaA"_s, u"ab"_s, u"ba"_s), u"bacbA"_s);  // nothing mapped twice
 }
 
 TEST(MaskedCardNumber, FirstSixAndLastFourOfTwelveDigitsOrMore) {
