@@ -34,7 +34,9 @@ TEST(ServersDieWithTheirTest, WhenCtestKillsTheTest) {
     test.start(QCoreApplication::applicationFilePath(),
                {QStringLiteral("--gtest_filter=DISABLED_ServersOfAKilledTest.Hold"),
                 QStringLiteral("--gtest_also_run_disabled_tests")});
-    while (!test.canReadLine() && test.waitForReadyRead(30000)) {
+    QByteArray output;
+    while (!output.contains("started\n") && test.waitForReadyRead(30000)) {
+        output += test.readAllStandardOutput();
     }
     const QByteArray pid = QByteArray::number(test.processId());
     const QList<QByteArray> servers = ProcFile(pid, "task/" + pid + "/children").split(' ');
