@@ -9,9 +9,7 @@
 
 namespace mereval::test {
 
-// A server started by a test dies with the test, even when ctest kills the
-// test at its time-out: the kernel sends SIGKILL when the parent goes. A parent
-// already gone before the request took effect is caught by the pid check.
+// The child dies with the test, even when ctest kills the test at its time-out.
 // alsoInChild runs in the child too, before the program starts.
 inline void DieWithParent(QProcess& process, std::function<void()> alsoInChild = {}) {
     const pid_t parent = ::getpid();

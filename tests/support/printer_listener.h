@@ -1,46 +1,47 @@
 #pragma once
 
-#include <QByteArray>
-#include <QHash>
 #include <QHostAddress>
-#include <QList>
-#include <QObject>
 #include <QTcpServer>
-#include <QtGlobal>
+#include <QTcpSocket>
 
-class QTcpSocket;
+#include <sys/socket.h>
 
 namespace mereval::test {
 
-// The printer at the end of a socket queue, on 127.0.0.1: records the bytes
-// of every connection, and a connection is one job. It closes its side when
-// the sender has finished, as a printer does, so the job completes.
-class PrinterListener : public QObject {
-    Q_OBJECT
-
+// A printer on 127.0.0.1 behind a socket queue: a connection is one job.
+class PrinterListener {
 public:
-    PrinterListener();
+    // dropAfter > 0: resets a connection once that many bytes have come,
+    // reading little at a time so that the sender is still writing then.
+    explicit PrinterListener(qint64 dropAfter = 0) {
+        QObject::connect(&server_, &QTcpServer::newConnection, &server_, [this, dropAfter] {
+            while (QTcpSocket* socket = server_.nextPendingConnection()) {
+                socket->setReadBufferSize(dropAfter);
+                QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket, dropAfter] {
+                    if (dropAfter > 0 && socket->bytesAvailable() >= dropAfter) {
+                        const linger reset{1, 0};
+                        ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &reset,
+                                     sizeof reset);
+                        socket->abort();
+                    }
+                });
+                QObject::connect(socket, &QTcpSocket::disconnected, socket, [this, socket] {
+                    jobs_.append(socket->readAll());
+                    socket->deleteLater();
+                });
+            }
+        });
+    }
 
     // On a free port.
     bool Listen() { return server_.listen(QHostAddress::LocalHost); }
     quint16 Port() const { return server_.serverPort(); }
-
-    // Once this many bytes of a connection have come, the listener resets it:
-    // a printer that drops a job in the middle. 0: never.
-    void DropAfter(qint64 bytes) { dropAfter_ = bytes; }
-
     // The bytes of every connection that has ended, in order of arrival.
     const QList<QByteArray>& Jobs() const { return jobs_; }
 
 private:
-    void Accept();
-    void Drop(QTcpSocket* socket);
-    void Finish(QTcpSocket* socket);
-
     QTcpServer server_;
-    QHash<QTcpSocket*, QByteArray> open_;
     QList<QByteArray> jobs_;
-    qint64 dropAfter_ = 0;
 };
 
 }  // namespace mereval::test

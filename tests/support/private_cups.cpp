@@ -2,7 +2,6 @@
 
 #include "support/child_process.h"
 
-#include <QDir>
 #include <QFile>
 #include <QTest>
 
@@ -13,97 +12,83 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <string>
-
 namespace mereval::test {
-namespace {
-
-bool WriteFile(const QString& path, const QString& text) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(text.toUtf8()) == text.toUtf8().size();
-}
-
-}  // namespace
 
 PrivateCups::~PrivateCups() {
     cupsd_.kill();
     cupsd_.waitForFinished();
 }
 
-QString PrivateCups::SocketPath() const {
-    return dir_.filePath(QStringLiteral("cups.sock"));
-}
-
-http_t* PrivateCups::Connect(int timeoutMs) const {
-    return httpConnect2(QFile::encodeName(SocketPath()).constData(), 631, nullptr, AF_UNSPEC,
-                        HTTP_ENCRYPTION_NEVER, 1, timeoutMs, nullptr);
-}
-
 bool PrivateCups::Start(QString& error) {
     const QString root = dir_.path();
-    const QDir folder(root);
-    for (const char* sub : {"spool/tmp", "cache", "state", "log"}) {
-        folder.mkpath(QString::fromLatin1(sub));
-    }
-    const auto path = [&](const char* name) {
-        return QFile::encodeName(folder.filePath(QString::fromLatin1(name))).toStdString();
-    };
-    // Backends read the spooled files through this folder; as root they run
-    // as lp, else as the test's own user.
-    ::chmod(QFile::encodeName(root).constData(), 0711);
+    const QString socket = dir_.filePath(QStringLiteral("cups.sock"));
+    // Backends read the spooled files through these folders; as root they
+    // run as lp, else as the test's own user.
     const bool asRoot = ::geteuid() == 0;
-    QString user = QString::fromLocal8Bit(::getpwuid(::geteuid())->pw_name);
-    QString group = QString::fromLocal8Bit(::getgrgid(::getegid())->gr_name);
-    if (asRoot) {
-        const struct group* lp = ::getgrnam("lp");
-        user = group = QStringLiteral("lp");
-        if (!lp || ::chown(path("spool").c_str(), 0, lp->gr_gid) != 0 ||
-            ::chown(path("spool/tmp").c_str(), 0, lp->gr_gid) != 0) {
-            error = QStringLiteral("cannot hand the spool folder to group lp");
+    const gid_t group = asRoot ? ::getgrnam("lp")->gr_gid : ::getegid();
+    const QString groupName = QString::fromLocal8Bit(::getgrgid(group)->gr_name);
+    const QString user =
+        asRoot ? QStringLiteral("lp") : QString::fromLocal8Bit(::getpwuid(::geteuid())->pw_name);
+    ::chmod(QFile::encodeName(root).constData(), 0711);
+    for (const auto& [sub, mode] :
+         {std::pair{"spool", 0710}, {"spool/tmp", 01770}, {"run", 0755}}) {
+        const QByteArray path = QFile::encodeName(root) + '/' + sub;
+        if (::mkdir(path.constData(), 0700) != 0 ||
+            (asRoot && ::chown(path.constData(), 0, group) != 0) ||
+            ::chmod(path.constData(), mode) != 0) {
+            error = QStringLiteral("cannot make ") + QString::fromLocal8Bit(path);
             return false;
         }
     }
-    ::chmod(path("spool").c_str(), 0710);
-    ::chmod(path("spool/tmp").c_str(), 01770);
-
-    const QString cupsdConf = folder.filePath(QStringLiteral("cupsd.conf"));
-    const QString filesConf = folder.filePath(QStringLiteral("cups-files.conf"));
-    if (!WriteFile(cupsdConf, QStringLiteral("Listen %1\nLogLevel info\nWebInterface No\n"
-                                             "Browsing No\nBrowseLocalProtocols none\n"
-                                             "DefaultAuthType None\n"
-                                             "<Location />\n  Order allow,deny\n  Allow all\n"
-                                             "</Location>\n<Policy default>\n  <Limit All>\n"
-                                             "    Order deny,allow\n  </Limit>\n</Policy>\n")
-                                  .arg(SocketPath())) ||
-        !WriteFile(filesConf,
-                   QStringLiteral("ServerRoot %1\nRequestRoot %1/spool\nTempDir %1/spool/tmp\n"
-                                  "CacheDir %1/cache\nStateDir %1/state\n"
-                                  "AccessLog %1/log/access_log\nErrorLog %1/log/error_log\n"
-                                  "PageLog %1/log/page_log\nPrintcap %1/printcap\n"
-                                  "SystemGroup %2\nUser %3\nGroup %4\n")
-                       .arg(root, asRoot ? QStringLiteral("root") : group, user, group))) {
+    QFile cupsdConf(dir_.filePath(QStringLiteral("cupsd.conf")));
+    QFile filesConf(dir_.filePath(QStringLiteral("cups-files.conf")));
+    const QString policy = QStringLiteral(R"(Listen %1
+Browsing No
+DefaultAuthType None
+<Location />
+  Order allow,deny
+  Allow all
+</Location>
+<Policy default>
+  <Limit All>
+    Order deny,allow
+  </Limit>
+</Policy>
+)");
+    const QString files = QStringLiteral(R"(ServerRoot %1
+RequestRoot %1/spool
+TempDir %1/spool/tmp
+CacheDir %1/run
+StateDir %1/run
+AccessLog %1/run/access_log
+ErrorLog %1/run/error_log
+PageLog %1/run/page_log
+Printcap %1/printcap
+SystemGroup %2
+User %3
+Group %4
+)");
+    if (!cupsdConf.open(QIODevice::WriteOnly) || !filesConf.open(QIODevice::WriteOnly)) {
         error = QStringLiteral("cannot write the configuration in ") + root;
         return false;
     }
-
-    cupsd_.setStandardOutputFile(folder.filePath(QStringLiteral("log/cupsd.out")));
-    cupsd_.setStandardErrorFile(folder.filePath(QStringLiteral("log/cupsd.out")));
+    cupsdConf.write(policy.arg(socket).toUtf8());
+    filesConf.write(
+        files.arg(root, asRoot ? QStringLiteral("root") : groupName, user, groupName).toUtf8());
+    cupsdConf.close();
+    filesConf.close();
+    cupsd_.setProcessChannelMode(QProcess::ForwardedChannels);
     DieWithParent(cupsd_);
-    cupsd_.start(QStringLiteral("/usr/sbin/cupsd"), {QStringLiteral("-f"), QStringLiteral("-c"),
-                                                     cupsdConf, QStringLiteral("-s"), filesConf});
-    const bool answered = QTest::qWaitFor(
-        [&] {
-            http_t* http = cupsd_.state() == QProcess::Running ? Connect(500) : nullptr;
-            httpClose(http);
-            return cupsd_.state() == QProcess::NotRunning || http != nullptr;
-        },
-        15000);
-    if (!answered || cupsd_.state() != QProcess::Running) {
-        error = QStringLiteral("cupsd does not answer: ") + cupsd_.errorString();
+    cupsd_.start(QStringLiteral("/usr/sbin/cupsd"),
+                 {QStringLiteral("-f"), QStringLiteral("-c"), cupsdConf.fileName(),
+                  QStringLiteral("-s"), filesConf.fileName()});
+    // Connections wait in the socket's backlog until cupsd takes them.
+    if (!QTest::qWaitFor([&] { return QFile::exists(socket) || !cupsd_.processId(); }, 15000) ||
+        !QFile::exists(socket)) {
+        error = QStringLiteral("cupsd does not listen: ") + cupsd_.errorString();
         return false;
     }
-    qputenv("CUPS_SERVER", QFile::encodeName(SocketPath()));
+    qputenv("CUPS_SERVER", QFile::encodeName(socket));
     // The private server is the only one: no user's choice of printer counts.
     qunsetenv("LPDEST");
     qunsetenv("PRINTER");
@@ -127,21 +112,6 @@ bool PrivateCups::AddRawQueue(const QString& name, quint16 port) {
 
 void PrivateCups::Pause(bool paused) {
     ::kill(pid_t(cupsd_.processId()), paused ? SIGSTOP : SIGCONT);
-}
-
-std::optional<SpooledJob> PrivateCups::Job(qint32 id) const {
-    http_t* http = Connect(5000);
-    cups_job_t* jobs = nullptr;
-    const int count = http ? cupsGetJobs2(http, &jobs, nullptr, 0, CUPS_WHICHJOBS_ALL) : 0;
-    std::optional<SpooledJob> found;
-    for (int i = 0; i < count; ++i) {
-        if (jobs[i].id == id) {
-            found = SpooledJob{QString::fromUtf8(jobs[i].title), jobs[i].priority};
-        }
-    }
-    cupsFreeJobs(count, jobs);
-    httpClose(http);
-    return found;
 }
 
 }  // namespace mereval::test

@@ -5,8 +5,7 @@
 
 #include <ostream>
 
-// Readable Qt values in GoogleTest's failure messages: texts quoted, bytes in
-// hex so that control and code-page bytes stay visible.
+// Readable Qt values in GoogleTest's failure messages; bytes in hex.
 QT_BEGIN_NAMESPACE
 inline void PrintTo(const QString& text, std::ostream* out) {
     *out << '"' << text.toStdString() << '"';
