@@ -5,13 +5,11 @@
 #include "support/main_window_driver.h"
 #include "support/temp_environment.h"
 #include "ui/active_keyboard_layout.h"
-#include "ui/form2.h"
 
 #include <QApplication>
 #include <QLineEdit>
 #include <QProcess>
 #include <QTest>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
@@ -50,10 +48,7 @@ QStringList ReaderKeys(const QByteArray& text) {
 // Keys that xdotool sends queue up and reach the program together, so only
 // their own stamps tell their pace.
 bool RunX(const QString& program, const QStringList& arguments) {
-    QProcess process;
-    process.start(program, arguments);
-    return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit &&
-           process.exitCode() == 0;
+    return QProcess::execute(program, arguments) == 0;
 }
 bool PressKeys(const QStringList& keys, int delayMs) {
     return RunX(u"xdotool"_s, QStringList{u"key"_s, u"--delay"_s, QString::number(delayMs)} + keys);
