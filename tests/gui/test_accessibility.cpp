@@ -53,13 +53,11 @@ void ExpectNamed(QWidget* window) {
     }
 }
 
-// Each event with what its object said when it was raised.
 using Raised = std::tuple<QAccessible::Event, QObject*, QString, QString>;
 std::vector<Raised> raised;
 
-// A screen reader's session: a private session bus that announces itself as
-// the accessibility bus, so that Qt's bridge turns accessibility on. Qt looks
-// for it when the first window is made, so this must come before.
+// A screen reader's session bus, announcing itself as the accessibility bus;
+// Qt looks for it when the first window is made.
 class AccessibilityBus : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.a11y.Bus")
@@ -88,39 +86,29 @@ private:
     QString address_;
 };
 
-class Accessibility : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { bus_ = std::make_unique<AccessibilityBus>(); }
-    static void TearDownTestSuite() { bus_.reset(); }
-    void SetUp() override { form_ = &driver_.Open(env_, "ReportMode=0\nPOS=00000001\n"); }
-    void TearDown() override { QAccessible::installUpdateHandler(nullptr); }
-
-    QWidget* Dialog(const char* menuItem, const char* name) const {
-        driver_.Find<QAction>(menuItem)->trigger();
-        ExpectNamed(driver_.Find<QWidget>(name));
-        return driver_.Find<QWidget>(name);
-    }
-
-    static inline std::unique_ptr<AccessibilityBus> bus_;
-    test::TempProgramEnvironment env_;
-    test::MainWindowDriver driver_;
-    Form1* form_ = nullptr;
-};
-
-TEST_F(Accessibility, EveryControlIsNamedAndEveryFieldByItsLabel) {
+TEST(Accessibility, EveryControlIsNamedEveryFieldByItsLabelAndStatusAndBoxesAnnounced) {
+    const AccessibilityBus bus;
+    test::TempProgramEnvironment env;
+    test::MainWindowDriver driver;
+    Form1* const form = &driver.Open(env, "ReportMode=0\nPOS=00000001\n");
+    const auto openDialog = [&](const char* menuItem, const char* name) {
+        driver.Find<QAction>(menuItem)->trigger();
+        ExpectNamed(driver.Find<QWidget>(name));
+        return driver.Find<QWidget>(name);
+    };
     for (int tab = 1; tab <= 5; ++tab) {
-        ExpectNamed(form_);
-        QTest::keyClick(driver_.KeyTarget(), Qt::Key_Tab, Qt::ControlModifier);
+        ExpectNamed(form);
+        QTest::keyClick(driver.KeyTarget(), Qt::Key_Tab, Qt::ControlModifier);
     }
-    QWidget* const report = Dialog("Report", "Form3");
-    QWidget* const commands = Dialog("PosCommand", "Form4");
-    QWidget* const settings = Dialog("SettingsM", "Settings");
+    QWidget* const report = openDialog("Report", "Form3");
+    QWidget* const commands = openDialog("PosCommand", "Form4");
+    QWidget* const settings = openDialog("SettingsM", "Settings");
     const struct {
         QWidget* window;
         const char* control;
         QString label;
     } spots[] = {
-        {form_, "Text2", u"Summa:"_s},       {form_, "Text7", u"Summa:"_s},
+        {form, "Text2", u"Summa:"_s},        {form, "Text7", u"Summa:"_s},
         {report, "DTPicker2", u"Lõpp:"_s},   {report, "Combo1", u"Grupeering:"_s},
         {commands, "Combo1", u"Toiming:"_s}, {settings, "Text3", u"Port:"_s},
         {settings, "Combo1", u"Printer:"_s},
@@ -133,16 +121,14 @@ TEST_F(Accessibility, EveryControlIsNamedAndEveryFieldByItsLabel) {
     // Every kind of box; an input box's field is named by its prompt.
     for (quint8 type : {session::kBoxMessage, session::kBoxButtons, session::kBoxInput,
                         session::kBoxSecretInput}) {
-        form_->OpenBox(type, u"Sisesta PIN"_s, 3);
-        ExpectNamed(driver_.TopBox());
+        form->OpenBox(type, u"Sisesta PIN"_s, 3);
+        ExpectNamed(driver.TopBox());
         if (type >= session::kBoxInput) {
-            EXPECT_EQ(Label(driver_.TopBox(), "Text1"), u"Sisesta PIN"_s);
+            EXPECT_EQ(Label(driver.TopBox(), "Text1"), u"Sisesta PIN"_s);
         }
-        form_->ReleaseBoxes();
+        form->ReleaseBoxes();
     }
-}
 
-TEST_F(Accessibility, StatusTextsAndBoxesAreAnnounced) {
     ASSERT_TRUE(QTest::qWaitFor([] { return QAccessible::isActive(); }));
     QAccessible::installUpdateHandler([](QAccessibleEvent* event) {
         raised.push_back({event->type(), event->object(), Text(event->object()),
@@ -153,14 +139,14 @@ TEST_F(Accessibility, StatusTextsAndBoxesAreAnnounced) {
     };
     // Each new status text, as the payment system sends them one after another.
     for (const QString& status : {u"Sisesta kaart"_s, u"Oodake..."_s}) {
-        form_->ShowStatusLine(status);
-        EXPECT_TRUE(
-            wasRaised(Raised{QAccessible::NameChanged, driver_.Field("Text10"), status, {}}))
+        form->ShowStatusLine(status);
+        EXPECT_TRUE(wasRaised(Raised{QAccessible::NameChanged, driver.Field("Text10"), status, {}}))
             << status.toStdString();
     }
-    form_->OpenBox(session::kBoxMessage, u"Vigane summa."_s, 16);
+    form->OpenBox(session::kBoxMessage, u"Vigane summa."_s, 16);
     EXPECT_TRUE(
-        wasRaised(Raised{QAccessible::Alert, driver_.TopBox(), u"Mereval"_s, u"Vigane summa."_s}));
+        wasRaised(Raised{QAccessible::Alert, driver.TopBox(), u"Mereval"_s, u"Vigane summa."_s}));
+    QAccessible::installUpdateHandler(nullptr);
 }
 
 }  // namespace
