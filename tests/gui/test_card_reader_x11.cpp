@@ -45,8 +45,6 @@ QStringList ReaderKeys(const QByteArray& text) {
     return keys;
 }
 
-// Keys that xdotool sends queue up and reach the program together, so only
-// their own stamps tell their pace.
 bool RunX(const QString& program, const QStringList& arguments) {
     return QProcess::execute(program, arguments) == 0;
 }
@@ -96,7 +94,6 @@ TEST_F(CardReaderX11, SwipesIntoTheAmountFieldAndTheMaskedBoxSendTheTrack) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return Message(code::StartTransaction); }, kWaitMs));
     const ReceivedMessage* request = Message(code::StartTransaction);
     EXPECT_EQ(request->Field(field::CardData), kTrack);
-    EXPECT_EQ(ui_.Field("Text2")->text(), u"12.04"_s);
     EXPECT_EQ(session::DoubleFromBytes(request->Field(field::Amount)), 12.04);
 
     ASSERT_TRUE(QTest::qWaitFor(

@@ -148,10 +148,9 @@ TEST(MainWindow, FieldChecksSwipesAndTheLockOfARunningOperation) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return received.count("0005") == 2; }));
     EXPECT_TRUE(ui.Running());
 
-    // The payment system hangs up: an error box over the disabled window.
+    // The payment system hangs up: an error box, then the window is free again.
     peer->disconnectFromHost();
     ASSERT_TRUE(QTest::qWaitFor([&] { return form.Boxes().Count() == 1; }));
-    EXPECT_FALSE(form.isEnabled());
     ui.ClickBoxButton(u"OK"_s);
     expectEntryEnabled(true);
 
