@@ -1,5 +1,5 @@
 #include "session/session_view.h"
-#include "support/accessibility_bus.h"
+#include "support/child_process.h"
 #include "support/main_window_driver.h"
 #include "support/temp_environment.h"
 
@@ -7,40 +7,38 @@
 #include <QAccessible>
 #include <QAction>
 #include <QComboBox>
+#include <QDBusConnection>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <memory>
+#include <tuple>
 #include <vector>
 
 namespace mereval::ui {
 namespace {
+
+using namespace Qt::StringLiterals;
 
 QString Text(QObject* object, QAccessible::Text kind = QAccessible::Name) {
     QAccessibleInterface* node = QAccessible::queryAccessibleInterface(object);
     return node != nullptr ? node->text(kind) : QString();
 }
 
-// What a screen reader says a field is: its label, else its name.
-QString Label(QWidget* control) {
-    const auto labels =
-        QAccessible::queryAccessibleInterface(control)->relations(QAccessible::Label);
-    return labels.isEmpty() ? Text(control) : labels.first().first->text(QAccessible::Name);
-}
-
-QWidget* Control(QWidget* window, const char* name) {
+// What a screen reader says a control is: its label, else its name.
+QString Label(QWidget* window, const char* name) {
     for (QWidget* control : window->findChildren<QWidget*>(QLatin1String(name))) {
+        const auto labels =
+            QAccessible::queryAccessibleInterface(control)->relations(QAccessible::Label);
         if (control->window() == window) {
-            return control;
+            return labels.isEmpty() ? Text(control) : labels.first().first->text(QAccessible::Name);
         }
     }
-    ADD_FAILURE() << "no control " << name << " in " << window->objectName().toStdString();
-    return window;
+    return {};
 }
 
-// Every control a keyboard user can meet has a name, the editors inside lists
-// and date pickers aside.
+// Every control a keyboard user can meet has a name, the editors inside
+// lists and date pickers aside.
 void ExpectNamed(QWidget* window) {
     EXPECT_TRUE(window->isVisible()) << window->objectName().toStdString();
     for (QWidget* control : window->findChildren<QWidget*>()) {
@@ -54,102 +52,103 @@ void ExpectNamed(QWidget* window) {
     }
 }
 
-// Each event with what its object said when it was raised.
-struct Raised {
-    QAccessible::Event type;
-    QObject* object;
-    QString name;
-    QString description;
-    bool operator==(const Raised&) const = default;
-};
+using Raised = std::tuple<QAccessible::Event, QObject*, QString, QString>;
 std::vector<Raised> raised;
-void Record(QAccessibleEvent* event) {
-    raised.push_back({event->type(), event->object(), Text(event->object()),
-                      Text(event->object(), QAccessible::Description)});
-}
-bool WasRaised(const Raised& event) {
-    return std::find(raised.begin(), raised.end(), event) != raised.end();
-}
 
-class Accessibility : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { bus_ = std::make_unique<test::AccessibilityBus>(); }
-    static void TearDownTestSuite() { bus_.reset(); }
-    void SetUp() override { form_ = &driver_.Open(env_, "ReportMode=0\nPOS=00000001\n"); }
-    void TearDown() override { QAccessible::installUpdateHandler(nullptr); }
+// A screen reader's session bus, announcing itself as the accessibility bus;
+// Qt looks for it when the first window is made.
+class AccessibilityBus : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.a11y.Bus")
 
-    QWidget* Dialog(const char* menuItem, const char* name) const {
-        driver_.Find<QAction>(menuItem)->trigger();
-        ExpectNamed(driver_.Find<QWidget>(name));
-        return driver_.Find<QWidget>(name);
+public:
+    AccessibilityBus() {
+        test::DieWithParent(daemon_);
+        daemon_.start(u"dbus-daemon"_s, {u"--session"_s, u"--nofork"_s, u"--print-address=1"_s});
+        while (!address_.contains(u'\n') && daemon_.waitForReadyRead(10000)) {
+            address_ += QString::fromUtf8(daemon_.readAllStandardOutput());
+        }
+        address_ = address_.trimmed();
+        qputenv("DBUS_SESSION_BUS_ADDRESS", address_.toUtf8());
+        qputenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        bus.registerObject(u"/org/a11y/bus"_s, this, QDBusConnection::ExportScriptableSlots);
+        bus.registerService(u"org.a11y.Bus"_s);
     }
+    ~AccessibilityBus() override { daemon_.kill(); }
 
-    static inline std::unique_ptr<test::AccessibilityBus> bus_;
-    test::TempProgramEnvironment env_;
-    test::MainWindowDriver driver_;
-    Form1* form_ = nullptr;
+public Q_SLOTS:
+    Q_SCRIPTABLE QString GetAddress() const { return address_; }
+
+private:
+    QProcess daemon_;
+    QString address_;
 };
 
-TEST_F(Accessibility, EveryControlIsNamedAndEveryFieldByItsLabel) {
+TEST(Accessibility, EveryControlIsNamedEveryFieldByItsLabelAndStatusAndBoxesAnnounced) {
+    const AccessibilityBus bus;
+    test::TempProgramEnvironment env;
+    test::MainWindowDriver driver;
+    Form1* const form = &driver.Open(env, "ReportMode=0\nPOS=00000001\n");
+    const auto openDialog = [&](const char* menuItem, const char* name) {
+        driver.Find<QAction>(menuItem)->trigger();
+        ExpectNamed(driver.Find<QWidget>(name));
+        return driver.Find<QWidget>(name);
+    };
     for (int tab = 1; tab <= 5; ++tab) {
-        ExpectNamed(form_);
-        QTest::keyClick(driver_.KeyTarget(), Qt::Key_Tab, Qt::ControlModifier);
+        ExpectNamed(form);
+        QTest::keyClick(driver.KeyTarget(), Qt::Key_Tab, Qt::ControlModifier);
     }
-    QWidget* const report = Dialog("Report", "Form3");
-    QWidget* const commands = Dialog("PosCommand", "Form4");
-    QWidget* const settings = Dialog("SettingsM", "Settings");
+    QWidget* const report = openDialog("Report", "Form3");
+    QWidget* const commands = openDialog("PosCommand", "Form4");
+    QWidget* const settings = openDialog("SettingsM", "Settings");
     const struct {
         QWidget* window;
         const char* control;
-        const char16_t* label;
+        QString label;
     } spots[] = {
-        {form_, "Text2", u"Summa:"},
-        {form_, "Text1", u"Kaardi nr."},
-        {form_, "Text8", u"Kviitungi nr."},
-        {form_, "Text7", u"Summa:"},
-        {form_, "Command2", u"Loobu"},
-        {report, "DTPicker2", u"Lõpp:"},
-        {report, "Combo1", u"Grupeering:"},
-        {commands, "Combo1", u"Toiming:"},
-        {settings, "Text3", u"Port:"},
-        {settings, "Combo1", u"Printer:"},
-        {settings, "Check3", u"Aruanne reziim"},
+        {form, "Text2", u"Summa:"_s},        {form, "Text7", u"Summa:"_s},
+        {report, "DTPicker2", u"Lõpp:"_s},   {report, "Combo1", u"Grupeering:"_s},
+        {commands, "Combo1", u"Toiming:"_s}, {settings, "Text3", u"Port:"_s},
+        {settings, "Combo1", u"Printer:"_s},
     };
     for (const auto& spot : spots) {
-        EXPECT_EQ(Label(Control(spot.window, spot.control)).toStdString(),
-                  QString::fromUtf16(spot.label).toStdString())
-            << spot.control;
+        EXPECT_EQ(Label(spot.window, spot.control), spot.label) << spot.control;
     }
     settings->close();
 
     // Every kind of box; an input box's field is named by its prompt.
     for (quint8 type : {session::kBoxMessage, session::kBoxButtons, session::kBoxInput,
                         session::kBoxSecretInput}) {
-        form_->OpenBox(type, QStringLiteral("Sisesta PIN"), 3);
-        ExpectNamed(driver_.TopBox());
+        form->OpenBox(type, u"Sisesta PIN"_s, 3);
+        ExpectNamed(driver.TopBox());
         if (type >= session::kBoxInput) {
-            EXPECT_EQ(Label(Control(driver_.TopBox(), "Text1")), QStringLiteral("Sisesta PIN"));
+            EXPECT_EQ(Label(driver.TopBox(), "Text1"), u"Sisesta PIN"_s);
         }
-        form_->ReleaseBoxes();
+        form->ReleaseBoxes();
     }
-}
 
-TEST_F(Accessibility, StatusTextsAndBoxesAreAnnounced) {
-    ASSERT_TRUE(bus_->IsRunning());
     ASSERT_TRUE(QTest::qWaitFor([] { return QAccessible::isActive(); }));
-    QAccessible::installUpdateHandler(&Record);
+    QAccessible::installUpdateHandler([](QAccessibleEvent* event) {
+        raised.push_back({event->type(), event->object(), Text(event->object()),
+                          Text(event->object(), QAccessible::Description)});
+    });
+    const auto wasRaised = [](const Raised& event) {
+        return std::find(raised.begin(), raised.end(), event) != raised.end();
+    };
     // Each new status text, as the payment system sends them one after another.
-    for (const QString& status : {QStringLiteral("Sisesta kaart"), QStringLiteral("Oodake...")}) {
-        form_->ShowStatusLine(status);
-        EXPECT_TRUE(WasRaised({QAccessible::NameChanged, driver_.Field("Text10"), status, {}}))
+    for (const QString& status : {u"Sisesta kaart"_s, u"Oodake..."_s}) {
+        form->ShowStatusLine(status);
+        EXPECT_TRUE(wasRaised(Raised{QAccessible::NameChanged, driver.Field("Text10"), status, {}}))
             << status.toStdString();
     }
-
-    const QString error = QStringLiteral("Vigane summa.");
-    form_->OpenBox(session::kBoxMessage, error, 16);
+    form->OpenBox(session::kBoxMessage, u"Vigane summa."_s, 16);
     EXPECT_TRUE(
-        WasRaised({QAccessible::Alert, driver_.TopBox(), QStringLiteral("Mereval"), error}));
+        wasRaised(Raised{QAccessible::Alert, driver.TopBox(), u"Mereval"_s, u"Vigane summa."_s}));
+    QAccessible::installUpdateHandler(nullptr);
 }
 
 }  // namespace
 }  // namespace mereval::ui
+
+#include "test_accessibility.moc"

@@ -22,16 +22,13 @@
 
 namespace mereval::test {
 
-// Drives the real main window as a cashier does. Keys carry stamps chosen by
-// the test, so the gaps that the burst detection sees are exact however busy
-// the machine is: they lie some seconds in the past on the window's clock
-// (it ignores a stamp after now), and each typing starts well after the
-// pause that ended the one before.
+// Drives the real main window as a cashier does. Key stamps are chosen by
+// the test and lie in the past of the window's clock, so the gaps the burst
+// detection sees are exact however busy the machine is.
 class MainWindowDriver {
 public:
     MainWindowDriver() : nextStamp_(ui::MonotonicMs() - 30'000) {}
 
-    // The window reads its settings at start-up, so they are written first.
     ui::Form1& Open(const TempProgramEnvironment& env, const QByteArray& settings,
                     session::SessionTimeouts timeouts = {}) {
         QFile file(env.SettingsPath());
@@ -39,14 +36,10 @@ public:
         file.write(settings);
         file.close();
         form_ = std::make_unique<ui::Form1>(timeouts);
-        // Receipts have their own tests on a private spooler; here they would
-        // only add a "no printer" box to every approval.
+        // Receipts have their own tests on a private spooler.
         form_->Settings().fDoPrint = false;
         form_->show();
-        // Without a window manager (a private X server) nothing activates it.
-        form_->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(form_.get()));
-        QCoreApplication::processEvents();
+        ReturnFromBoxes();
         return *form_;
     }
     ui::Form1& Window() const { return *form_; }
@@ -59,31 +52,19 @@ public:
         return control;
     }
     QLineEdit* Field(const char* name) const { return Find<QLineEdit>(name); }
-    QPushButton* Button(const char* name) const { return Find<QPushButton>(name); }
     QTabBar* Tabs() const { return Find<QTabBar>("TabStrip1"); }
     // Loobu is usable exactly while an operation runs.
-    bool Running() const { return Button("Command2")->isEnabledTo(form_.get()); }
+    bool Running() const { return Find<QPushButton>("Command2")->isEnabledTo(form_.get()); }
 
     void ClickTab(int tab) const {
         QTest::mouseClick(Tabs(), Qt::LeftButton, {}, Tabs()->tabRect(tab - 1).center());
     }
-    void PressOk() const { QTest::mouseClick(Button("Command1"), Qt::LeftButton); }
-    // Where the window system delivers a key: the control with the focus, or
-    // the window when none has it.
+    void PressOk() const { QTest::mouseClick(Find<QPushButton>("Command1"), Qt::LeftButton); }
     QWidget* KeyTarget() const {
         QWidget* focus = QApplication::focusWidget();
         return focus != nullptr ? focus : form_.get();
     }
-
-    // A field selects its text when it gets the focus, on a queued call that
-    // runs before any key that the cashier could type next.
-    QLineEdit* Focus(const char* name) const {
-        QLineEdit* field = Field(name);
-        field->setFocus();
-        QCoreApplication::processEvents();
-        return field;
-    }
-    // Sends each character as a key press, gapMs after the one before.
+    // Each character as a key press, gapMs after the one before.
     void Keys(QWidget* target, const QString& text, quint64 gapMs) {
         for (const QChar character : text) {
             EXPECT_LT(nextStamp_, ui::MonotonicMs()) << "stamps ran into the present";
@@ -97,9 +78,11 @@ public:
     bool WaitBurstEnd() const {
         return QTest::qWaitFor([this] { return !Find<QTimer>("Timer3")->isActive(); });
     }
-    // Types into the field and lets the burst end.
     void Type(const char* name, const QString& text, quint64 gapMs) {
-        Keys(Focus(name), text, gapMs);
+        Field(name)->setFocus();
+        // The field selects its text on a queued call when it gets the focus.
+        QCoreApplication::processEvents();
+        Keys(Field(name), text, gapMs);
         EXPECT_TRUE(WaitBurstEnd());
     }
 
@@ -119,20 +102,17 @@ public:
         return captions;
     }
     void ClickBoxButton(const QString& caption) const {
-        if (TopBox() != nullptr) {
-            for (auto* button : TopBox()->findChildren<QPushButton*>()) {
-                if (button->isVisible() && button->text() == caption) {
-                    QTest::mouseClick(button, Qt::LeftButton);
-                    ReturnFromBoxes();
-                    return;
-                }
+        for (auto* button :
+             TopBox() ? TopBox()->findChildren<QPushButton*>() : QList<QPushButton*>()) {
+            if (button->isVisible() && button->text() == caption) {
+                QTest::mouseClick(button, Qt::LeftButton);
+                ReturnFromBoxes();
+                return;
             }
         }
         ADD_FAILURE() << "no box button " << caption.toStdString();
     }
-
-    // A window manager activates the main window when its last box closes;
-    // the headless platform leaves that to the test.
+    // Without a window manager nothing activates the main window.
     void ReturnFromBoxes() const {
         if (TopBox() == nullptr && form_->isEnabled()) {
             form_->activateWindow();
@@ -141,7 +121,6 @@ public:
         }
     }
 
-    // Text1, Text2, Text3, Text4, Text7, Text8, Text9.
     QStringList EntryTexts() const {
         QStringList texts;
         for (const char* name : kEntryFields) {

@@ -6,40 +6,30 @@
 
 namespace mereval::test {
 
+using namespace Qt::StringLiterals;
+
 XvfbServer::XvfbServer() {
-    process_.setProgram(QStringLiteral("Xvfb"));
-    process_.setArguments({QStringLiteral("-displayfd"), QStringLiteral("1"),
-                           QStringLiteral("-noreset"), QStringLiteral("-nolisten"),
-                           QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
-                           QStringLiteral("1024x768x24")});
-    process_.setProcessChannelMode(QProcess::SeparateChannels);
     DieWithParent(process_);
-    process_.start();
-    if (!process_.waitForStarted(5000)) {
-        return;
-    }
+    process_.start(u"Xvfb"_s, QStringList{u"-displayfd"_s, u"1"_s, u"-noreset"_s, u"-nolisten"_s,
+                                          u"tcp"_s, u"-screen"_s, u"0"_s, u"1024x768x24"_s});
     QByteArray number;
     while (!number.contains('\n') && process_.waitForReadyRead(10000)) {
         number += process_.readAllStandardOutput();
     }
-    number = number.trimmed();
-    if (!number.isEmpty()) {
-        display_ = QLatin1Char(':') + QString::fromLatin1(number);
+    if (!number.trimmed().isEmpty()) {
+        display_ = QLatin1Char(':') + QString::fromLatin1(number.trimmed());
     }
 }
 
 XvfbServer::~XvfbServer() {
-    process_.terminate();
-    if (!process_.waitForFinished(3000)) {
-        process_.kill();
-        process_.waitForFinished(3000);
-    }
+    process_.kill();
+    process_.waitForFinished(3000);
 }
 
 bool XvfbServer::Run(const QString& program, const QStringList& arguments) const {
     QProcess command;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DISPLAY"), display_);
+    environment.insert(u"DISPLAY"_s, display_);
     command.setProcessEnvironment(environment);
     command.start(program, arguments);
     return command.waitForFinished(10000) && command.exitStatus() == QProcess::NormalExit &&

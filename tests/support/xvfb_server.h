@@ -5,18 +5,15 @@
 
 namespace mereval::test {
 
-// A private X server for one test: Xvfb picks a free display itself
-// (-displayfd), and -noreset keeps keyboard layouts set with setxkbmap.
+// A private X server: Xvfb picks a free display (-displayfd), and -noreset
+// keeps keyboard layouts set with setxkbmap.
 class XvfbServer {
 public:
     XvfbServer();
     ~XvfbServer();
-    XvfbServer(const XvfbServer&) = delete;
-    XvfbServer& operator=(const XvfbServer&) = delete;
 
     bool IsRunning() const { return !display_.isEmpty(); }
     QString Display() const { return display_; }  // ":N"
-
     // Runs a command with DISPLAY set to this server; true when it exits 0.
     bool Run(const QString& program, const QStringList& arguments) const;
 
