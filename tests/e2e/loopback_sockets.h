@@ -6,9 +6,8 @@
 
 namespace mereval::test {
 
-// A socket listening on 127.0.0.1 whose accept queue is filled by connections
-// of its own that are never accepted: the kernel then drops every further
-// SYN, so a client's connect neither completes nor fails until it gives up.
+// A listener on 127.0.0.1 whose accept queue its own connections fill: a
+// client's connect then neither completes nor fails until it gives up.
 class UnansweredListener {
 public:
     UnansweredListener();
@@ -17,8 +16,7 @@ public:
     UnansweredListener& operator=(const UnansweredListener&) = delete;
 
     quint16 Port() const { return port_; }
-    // Until the queue is full, each call adds a filling connection once the
-    // previous one has completed. Wait on it.
+    // Wait on it: each call adds a filling connection until the queue is full.
     bool IsFull();
 
 private:
@@ -27,13 +25,11 @@ private:
     std::vector<int> fillers_;
 };
 
-// Puts an unconnected socket under the descriptor: the connection is gone and
-// its owner's next read fails (ENOTCONN), a socket error on an established
-// connection that a loopback peer cannot cause.
+// Puts an unconnected socket under the descriptor: its owner's next read
+// fails (ENOTCONN), a socket error a loopback peer cannot cause.
 bool BreakConnection(qintptr fd);
 
-// Closes the connection of the descriptor with a reset (RST) instead of an
-// orderly close.
+// Ends the descriptor's connection with a reset (RST), not an orderly close.
 bool ResetConnection(qintptr fd);
 
 }  // namespace mereval::test
