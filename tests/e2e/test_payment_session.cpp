@@ -231,7 +231,7 @@ std::vector<OperationCase> OperationCases() {
 class PaymentSessionOperation : public PaymentSessionTest,
                                 public ::testing::WithParamInterface<OperationCase> {};
 
-TEST_P(PaymentSessionOperation, RequestOnTheWireApprovalAndEnd) {
+TEST_P(PaymentSessionOperation, PutsItsRequestOnTheWireAndInTheJournal) {
     const OperationCase& c = GetParam();
     // Past 999999 the session wraps to 1, also from a hand-edited maximum.
     settings_.session = 2147483647;

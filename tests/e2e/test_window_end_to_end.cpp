@@ -97,9 +97,7 @@ TEST_F(WindowEndToEnd, DeclineOfATypedCardShowsItsTextAndKeepsTheAmountForAnothe
         env_.ReadFile(u"log.txt"_s).contains(" Transaction Declined: 05 - Tehing keelatud"));
 }
 
-// ---------------------------------------------------------------------------
-// The payment system's boxes, on a swiped card
-
+// The payment system's boxes, on a swiped card.
 struct BoxCase {
     const char* name;
     int cents;
@@ -115,15 +113,13 @@ class WindowEndToEndBox : public WindowEndToEnd, public ::testing::WithParamInte
 
 TEST_P(WindowEndToEndBox, AnswerGoesBackAndTheOperationIsApproved) {
     const BoxCase& c = GetParam();
-    if (!c.typed.isEmpty()) {
-        secrets_.append(common::ToCodePage(c.typed));
-    }
     Pay(QStringLiteral("3.0%1").arg(c.cents), "Text2", kTrack, kSwipe);
     ASSERT_TRUE(WaitBox());
     EXPECT_EQ(ui_.Field("Text1")->text(), QStringLiteral("476173******0010"));
     EXPECT_EQ(ui_.BoxText(c.label), c.text);
     EXPECT_EQ(ui_.BoxButtons(), c.buttons);
     if (!c.typed.isEmpty()) {
+        secrets_.append(common::ToCodePage(c.typed));
         QLineEdit* input = ui_.TopBox()->findChild<QLineEdit*>(QStringLiteral("Text1"));
         QTest::keyClicks(input, c.typed);
         EXPECT_EQ(input->displayText(), c.shown);
