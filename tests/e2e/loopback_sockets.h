@@ -6,10 +6,8 @@
 
 namespace mereval::test {
 
-// A socket listening on 127.0.0.1 with an accept queue of one place, filled
-// by a connection of its own that is never accepted. The kernel then drops
-// every further SYN, so a client's connect neither completes nor fails until
-// the client gives up.
+// A listener on 127.0.0.1 whose accept queue its own connections fill: a
+// client's connect then neither completes nor fails until it gives up.
 class UnansweredListener {
 public:
     UnansweredListener();
@@ -18,8 +16,7 @@ public:
     UnansweredListener& operator=(const UnansweredListener&) = delete;
 
     quint16 Port() const { return port_; }
-    // Whether the accept queue is full; until it is, each call adds a filling
-    // connection once the previous one has completed. Wait on it.
+    // Wait on it: each call adds a filling connection until the queue is full.
     bool IsFull();
 
 private:
@@ -28,15 +25,11 @@ private:
     std::vector<int> fillers_;
 };
 
-// Puts an unconnected TCP socket under the descriptor of this process's
-// connection to 127.0.0.1:serverPort, so the owner's next read of it fails
-// (ENOTCONN): a socket error on an established connection, which a loopback
-// peer cannot cause (a reset reads as an orderly close). False when no such
-// connection is open.
-bool BreakConnectionTo(quint16 serverPort);
+// Puts an unconnected socket under the descriptor: its owner's next read
+// fails (ENOTCONN), a socket error a loopback peer cannot cause.
+bool BreakConnection(qintptr fd);
 
-// Closes the server's end of the connection to 127.0.0.1:serverPort in this
-// process with a reset (RST) instead of an orderly close.
-bool ResetConnectionOf(quint16 serverPort);
+// Ends the descriptor's connection with a reset (RST), not an orderly close.
+bool ResetConnection(qintptr fd);
 
 }  // namespace mereval::test

@@ -8,31 +8,24 @@
 #include "paysim/paysim_server.h"
 #include "session/conversions.h"
 #include "session/message_catalogue.h"
-#include "session/message_codec.h"
 #include "session/payment_session.h"
 #include "session/session_view.h"
-#include "session/traffic_log.h"
 #include "support/qt_print_to.h"
 #include "support/temp_environment.h"
 #include "support/wire_form.h"
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QPointer>
-#include <QRegularExpression>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <memory>
-#include <ostream>
 
-// The payment session against a payment system played over real TCP. Its
-// behaviour is a table per kind of event: (phase, event) -> (messages the
-// payment system receives, next phase, what the cashier sees).
 namespace mereval::session {
 namespace {
 
@@ -42,6 +35,8 @@ using paysim::Conversation;
 using paysim::FieldList;
 using paysim::ReceivedMessage;
 using paysim::ScriptResult;
+using test::WireField;
+using test::WireFrame;
 using namespace Qt::Literals::StringLiterals;
 using Phase = SessionPhase;
 
@@ -49,11 +44,8 @@ constexpr int kWaitMs = 5000;
 const QByteArray kPos = QByteArrayLiteral("12345678");
 const QByteArray kSession = QByteArrayLiteral("000042");  // the first operation of every test
 const QString kTrack = QStringLiteral(";4761739001010010=25121010000012300000?");
-const QByteArray kCardNumber = QByteArrayLiteral("4761739001010010");
 const QString kApproved = QStringLiteral("Toiming on teostatud. Kviitungi number: ");
 const QString kLost = QStringLiteral(u"Ühendus maksesüsteemiga katkes. (");
-
-// Long enough that a loaded machine never trips them.
 constexpr SessionTimeouts kRoomy{5000, 10000, 5000};
 
 QByteArray Byte(quint8 value) {
@@ -76,42 +68,36 @@ QByteArray Approval(qint32 stan, const QByteArray& receipts = {}) {
                    {{field::Receipts, receipts}, {field::Stan, LongToBytes(stan)}});
 }
 
-QByteArray ReceiptBlock() {
-    return paysim::BuildFrame({{1, "KAUPMEHE KOOPIA\r\n"}, {2, "KLIENDI KOOPIA\r\n"}});
+QString ErrorBox(const QString& text) {
+    return u"box 0 16 "_s + text;
 }
 
-// The window as the session sees it: hands out what the test put into the
-// fields and records every call as one ordered list of events.
+// Records every call of the session as one ordered list of events.
 class RecordingView final : public SessionView {
 public:
     OperationTab tab = OperationTab::CardPayment;
     QMap<EntryField, QString> entries;
-    QString track = kTrack;
     QStringList events;
     QStringList sessionTexts;
-    QList<std::pair<QByteArray, qint32>> prints;
+    bool holdPrinting = false;
+    std::function<void()> printed;
 
     OperationTab SelectedTab() const override { return tab; }
     QString EntryText(EntryField entry) const override { return entries.value(entry); }
-    QString TakeCardTrack() override { return track; }
+    QString TakeCardTrack() override { return kTrack; }
     void ShowStatusLine(const QString& text) override { events.append(u"status "_s + text); }
     void ShowSessionText(const QString& text) override { sessionTexts.append(text); }
     void SetOperationRunning(bool running) override {
         events.append(running ? u"running"_s : u"idle"_s);
     }
-    void ClearCardNumber() override { track.clear(); }
-    void ClearEntryFields() override {
-        entries.clear();
-        events.append(u"clear"_s);
-    }
+    void ClearCardNumber() override {}
+    void ClearEntryFields() override { events.append(u"clear"_s); }
     void ShowOperationFrame() override {}
     void OpenBox(quint8 type, const QString& text, qint32 buttons) override {
         events.append(u"box %1 %2 "_s.arg(type).arg(buttons) + text);
     }
     void ReleaseBoxes() override { events.append(u"release"_s); }
-    void PrintReceipts(const QByteArray& receipts, qint32 stan,
-                       std::function<void()> done) override {
-        prints.append({receipts, stan});
+    void PrintReceipts(const QByteArray&, qint32, std::function<void()> done) override {
         events.append(u"print"_s);
         if (holdPrinting) {
             printed = std::move(done);
@@ -119,19 +105,12 @@ public:
             done();
         }
     }
-    bool holdPrinting = false;
-    std::function<void()> printed;
 };
-
-QString ErrorBox(const QString& text) {
-    return u"box 0 16 "_s + text;
-}
 
 class PaymentSessionTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(server_.Listen()) << server_.ErrorString().toStdString();
-        QObject::connect(&server_, &paysim::PaySimServer::connectionClosed, [this] { ++closed_; });
         settings_.fPOSID = QString::fromLatin1(kPos);
         settings_.fAddress = QStringLiteral("127.0.0.1");
         settings_.fPort = server_.Port();
@@ -141,24 +120,20 @@ protected:
 
     void TearDown() override {
         session_.reset();
-        test::ExpectNoFileHolds(env_, {kCardNumber});
+        test::ExpectNoFileHolds(env_, {"4761739001010010"});
     }
 
-    PaymentSession& MakeSession(SessionTimeouts timeouts = kRoomy) {
+    void MakeSession(SessionTimeouts timeouts = kRoomy) {
         session_ = std::make_unique<PaymentSession>(view_, settings_, timeouts);
         QObject::connect(session_.get(), &PaymentSession::phaseChanged, [this](Phase phase) {
             phase_ = phase;
             lastPhaseNs_ = phaseClock_.nsecsElapsed();
             phaseClock_.start();
         });
-        return *session_;
     }
 
-    bool WaitIdle(int timeoutMs = kWaitMs) {
-        return QTest::qWaitFor([this] { return phase_ == Phase::Idle; }, timeoutMs);
-    }
-    bool WaitPhase(Phase phase) {
-        return QTest::qWaitFor([&] { return phase_ == phase; }, kWaitMs);
+    bool WaitIdle() {
+        return QTest::qWaitFor([this] { return phase_ == Phase::Idle; }, kWaitMs);
     }
     bool WaitShown(const QString& event) {
         return QTest::qWaitFor([&] { return view_.events.contains(event); }, kWaitMs);
@@ -167,26 +142,14 @@ protected:
         return QTest::qWaitFor([&] { return test::CodesOf(server_.Received()) == codes; }, kWaitMs);
     }
     QByteArray Log() const { return env_.ReadFile(QStringLiteral("log.txt")); }
+    QByteArray Journal() const { return env_.ReadFile(QStringLiteral("journal.txt")); }
 
     void StartPayment(const QString& amount = u"1.00"_s) {
-        view_.tab = OperationTab::CardPayment;
         view_.entries[EntryField::Amount] = amount;
         session_->StartOperation();
     }
 
-    // The simulator hands the request to the test, which then plays the
-    // payment system through peer_ and keeps every "0023" of the program.
-    void PlayPeerByHand() {
-        server_.SetScript([this](Conversation& conversation, const ReceivedMessage& message) {
-            if (message.Code() == code::StartTransaction) {
-                peer_ = &conversation;
-                journalAtRequest_ = env_.ReadFile(u"journal.txt"_s);
-            }
-            return ScriptResult::Handled;
-        });
-    }
-
-    // Brings a card payment into the phase, the payment system played by hand.
+    // Brings a card payment into the phase, the payment system played by peer_.
     void Reach(Phase phase) {
         if (phase == Phase::Connecting) {
             ASSERT_TRUE(QTest::qWaitFor([&] { return unanswered_.IsFull(); }, kWaitMs));
@@ -195,7 +158,13 @@ protected:
             view_.events.clear();
             return;
         }
-        PlayPeerByHand();
+        server_.SetScript([this](Conversation& conversation, const ReceivedMessage& message) {
+            if (message.Code() == code::StartTransaction) {
+                peer_ = &conversation;
+                journalAtRequest_ = Journal();
+            }
+            return ScriptResult::Handled;
+        });
         StartPayment();
         ASSERT_TRUE(QTest::qWaitFor([this] { return !peer_.isNull(); }, kWaitMs));
         if (phase == Phase::AwaitingEnd) {
@@ -217,11 +186,7 @@ protected:
     qint64 lastPhaseNs_ = 0;  // how long the phase before this one lasted
     QPointer<Conversation> peer_;
     QByteArray journalAtRequest_;
-    int closed_ = 0;  // connections that the session ended
 };
-
-// ---------------------------------------------------------------------------
-// Requests: what each operation puts on the wire, answered by the simulator
 
 struct OperationCase {
     const char* name;
@@ -232,42 +197,33 @@ struct OperationCase {
     QString journaled;  // kind, amount and receipt number as the journal keeps them
 };
 
-void PrintTo(const OperationCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
 std::vector<OperationCase> OperationCases() {
-    using test::WireField;
-    const QByteArray zero = Byte(0);
-    const QByteArray track = common::ToCodePage(kTrack);
     const auto hex = [](const char* text) { return QByteArray::fromHex(text); };
+    const QByteArray track = WireField(5, common::ToCodePage(kTrack));
     return {
         {"CancellationOfReceiptMinusOne",
          OperationTab::Cancellation,
          {{EntryField::VoidReceipt, u"-1"_s}},
          code::VoidRequest,
-         WireField(11, zero) + WireField(13, hex("ffffffff")),
+         hex("5a0100 6a04ffffffff"),
          u"Tühistamine\t\t-1"_s},
         {"TipWithReceiptOutOfRange",
          OperationTab::Tip,
          {{EntryField::TipAmount, u"5,00"_s}, {EntryField::TipReceipt, u"1000000"_s}},
          code::TipRequest,
-         WireField(4, hex("0000000000001440")) + WireField(11, zero) +
-             WireField(13, hex("00000000")),
+         hex("22080000000000001440 5a0100 6a0400000000"),
          u"Jootraha\t5.00\t0"_s},
-        {"ReservationWrapsTheSession",
+        {"Reservation",
          OperationTab::Reservation,
          {{EntryField::Amount, u" 7,00 "_s}},
          code::StartTransaction,
-         WireField(4, hex("0000000000001c40")) + WireField(5, track) + WireField(6, Byte(1)) +
-             WireField(7, zero) + WireField(11, zero) + WireField(14, zero),
+         hex("22080000000000001c40") + track + hex("320101 3a0100 5a0100 720100"),
          u"Broneering\t7.00\t"_s},
         {"CompletionWithReceiptOfLetters",
          OperationTab::ReservationCompletion,
          {{EntryField::CompletionAmount, u"20.00"_s}, {EntryField::CompletionReceipt, u"12a"_s}},
          code::ReservationCompletionRequest,
-         WireField(4, hex("0000000000003440")) + WireField(11, zero) +
-             WireField(13, hex("00000000")),
+         hex("22080000000000003440 5a0100 6a0400000000"),
          u"Broneeringu lõpetamine\t20.00\t0"_s},
     };
 }
@@ -275,142 +231,91 @@ std::vector<OperationCase> OperationCases() {
 class PaymentSessionOperation : public PaymentSessionTest,
                                 public ::testing::WithParamInterface<OperationCase> {};
 
-TEST_P(PaymentSessionOperation, RequestOnTheWireApprovalAndEnd) {
+TEST_P(PaymentSessionOperation, PutsItsRequestOnTheWireAndInTheJournal) {
     const OperationCase& c = GetParam();
     // Past 999999 the session wraps to 1, also from a hand-edited maximum.
     settings_.session = 2147483647;
-    const QByteArray sent = "000001";
     view_.tab = c.tab;
     view_.entries = c.entries;
-    MakeSession().StartOperation();
+    MakeSession();
+    session_->StartOperation();
     ASSERT_TRUE(WaitIdle());
 
     const QList<ReceivedMessage>& received = server_.Received();
     ASSERT_EQ(test::CodesOf(received), (QList<QByteArray>{c.request, code::EndTransaction}));
-    EXPECT_EQ(received[0].frame, test::WireFrame(c.request, kPos, sent, c.body));
-    EXPECT_EQ(received[1].frame, test::WireFrame(code::EndTransaction, kPos, sent, {}));
-    ASSERT_EQ(view_.prints.size(), 1);
-    const QString stan = QString::number(view_.prints[0].second);
-    // The simulator's own status texts aside.
-    const QStringList shown = view_.events.filter(QRegularExpression(u"^(?!status .)|Toiming"_s));
-    EXPECT_EQ(shown, (QStringList{u"running"_s, u"print"_s, u"clear"_s,
-                                  u"status "_s + kApproved + stan, u"idle"_s}));
-    EXPECT_TRUE(view_.entries.isEmpty());
-    EXPECT_TRUE(view_.track.isEmpty());
+    EXPECT_EQ(received[0].frame, WireFrame(c.request, kPos, "000001", c.body));
+    EXPECT_EQ(received[1].frame, WireFrame(code::EndTransaction, kPos, "000001", {}));
     common::ProgramSettings stored;
     common::LoadSession(stored);
-    EXPECT_EQ(stored.session, sent.toInt());
-
-    const QStringList journal = QString::fromUtf8(env_.ReadFile(u"journal.txt"_s)).split(u'\n');
+    EXPECT_EQ(stored.session, 1);
+    const QStringList journal = QString::fromUtf8(Journal()).split(u'\n');
     ASSERT_EQ(journal.size(), 3);
-    EXPECT_TRUE(journal[0].endsWith(QString::fromLatin1(sent) + u"\tstart\t"_s + c.journaled))
+    EXPECT_TRUE(journal[0].endsWith(u"000001\tstart\t"_s + c.journaled))
         << journal[0].toStdString();
-    EXPECT_TRUE(journal[1].endsWith(u"\tend\tapproved STAN="_s + stan));
 }
 
 INSTANTIATE_TEST_SUITE_P(Tabs, PaymentSessionOperation, ::testing::ValuesIn(OperationCases()),
                          [](const auto& info) { return info.param.name; });
 
-TEST_F(PaymentSessionTest, SpecialCommandAndReportAreUsedUpByTheirOperation) {
-    server_.Settings().reportRows = 3;
-    QList<QByteArray> handed;
-    MakeSession().SetReportDataHandler([&](const MessageCodec& message) {
-        handed.append(message.GetField(field::Code, {}));
-        session_->AbortRequest();  // the rows are in: nothing may reach the wire
-    });
+TEST_F(PaymentSessionTest, SpecialCommandIsOneOperationAtATime) {
+    MakeSession();
     ASSERT_TRUE(session_->PreparePOSCommand(3));
-    EXPECT_FALSE(session_->PreparePOSCommand(1));  // one operation at a time
-    EXPECT_FALSE(session_->StartReport(u"240101000000"_s, u"240131235959"_s));
-    ASSERT_TRUE(WaitIdle());
-    EXPECT_EQ(view_.events.last(2),
-              (QStringList{u"status "_s + u"Toiming täitmiseks võetud."_s, u"idle"_s}));
-
-    ASSERT_TRUE(session_->StartReport(u"240101000000"_s, u"240131235959"_s));
-    ASSERT_TRUE(WaitIdle());
-    EXPECT_EQ(session_->ReportPeriodText(),
-              u"Periood: 01.01.2024 00:00:00 - 31.01.2024 23:59:59"_s);
-    EXPECT_EQ(handed, QList<QByteArray>{code::ReportData});
-
-    StartPayment();
+    EXPECT_FALSE(session_->PreparePOSCommand(1));
     ASSERT_TRUE(WaitIdle());
     const QList<ReceivedMessage>& received = server_.Received();
     ASSERT_EQ(test::CodesOf(received),
-              (QList<QByteArray>{code::PosCommandRequest, code::EndTransaction, code::ReportRequest,
-                                 code::StartTransaction, code::EndTransaction}));
-    EXPECT_EQ(received[0].frame, test::WireFrame(code::PosCommandRequest, kPos, kSession,
-                                                 test::WireField(7, Byte(3))));
-    EXPECT_EQ(received[2].frame, test::WireFrame(code::ReportRequest, kPos, "000043",
-                                                 test::WireField(5, "240101000000") +
-                                                     test::WireField(9, "240131235959")));
+              (QList<QByteArray>{code::PosCommandRequest, code::EndTransaction}));
+    EXPECT_EQ(received[0].frame,
+              WireFrame(code::PosCommandRequest, kPos, kSession, WireField(7, Byte(3))));
     EXPECT_TRUE(Log().contains(" POS_COMMAND_RESPONSE received"));
 }
 
-// ---------------------------------------------------------------------------
-// Received messages: (phase, what arrives in one read) -> (sent, next, shown)
-
 struct MessageCase {
     const char* name;
-    Phase phase;
-    QByteArray arrives;
-    bool ends;  // our "0023" goes out (after the request and, in AwaitingEnd, its "0023")
-    Phase next;
-    QString shown;  // the view's events, joined by '|'
+    QByteArray arrives;  // in one read
+    QString shown;       // the view's events, joined by '|'
+    bool ends = false;   // our "0023" goes out
+    Phase next = Phase::AwaitingResult;
+    Phase phase = Phase::AwaitingResult;
 };
 
-void PrintTo(const MessageCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
 std::vector<MessageCase> MessageCases() {
-    constexpr Phase kResult = Phase::AwaitingResult;
     constexpr Phase kEnding = Phase::AwaitingEnd;
     constexpr Phase kIdle = Phase::Idle;
-    const QString masked = u"Sisestage PIN"_s;
     const QString shortText = u"x"_s.repeated(4096);
     const QByteArray end = Message(code::EndTransaction);
-    const QByteArray decline = Message(code::DeclineMessage, {{field::Text, "Keelatud"}});
+    const QByteArray receipts = paysim::BuildFrame({{1, "KAUPMEHE\r\n"}, {2, "KLIENDI\r\n"}});
+    const QByteArray masked = common::ToCodePage(u"Sisestage PIN"_s);
+    const QByteArray buttons = LongToBytes(36);
     return {
-        {"Status", kResult, Status(u"Kaart loetud"_s), false, kResult, u"status Kaart loetud"_s},
+        {"Status", Status(u"Kaart loetud"_s), u"status Kaart loetud"_s},
         // A cashier reads a few lines; a flood would fill memory and log.txt.
-        {"StatusTooLongIsCut", kResult, Status(shortText + u"y"_s), false, kResult,
-         u"status "_s + shortText},
-        {"KeepAlive", kResult, Message(code::KeepAlive), false, kResult, {}},
-        {"ReleaseBoxes", kResult, Message(code::ReleaseBoxes), false, kResult, u"release"_s},
-        {"ButtonBox", kResult,
-         Message(code::ButtonBox, {{field::Text, "Kas?"}, {field::BoxButtons, LongToBytes(36)}}),
-         false, kResult, u"box 1 36 Kas?"_s},
-        {"InputBoxMasked", kResult,
-         Message(code::InputBox,
-                 {{field::Text, common::ToCodePage(masked)}, {field::MaskedInput, Byte(1)}}),
-         false, kResult, u"box 3 0 "_s + masked},
-        {"InputBoxPlain", kResult,
-         Message(code::InputBox, {{field::Text, "Summa"}, {field::MaskedInput, Byte(0)}}), false,
-         kResult, u"box 2 0 Summa"_s},
-        {"UnknownCode", kResult, Message("0099"), false, kResult, {}},
-        {"EndBeforeTheResultIsIgnored", kResult, end, false, kResult, {}},
+        {"StatusTooLongIsCut", Status(shortText + u"y"_s), u"status "_s + shortText},
+        {"ReleaseBoxes", Message(code::ReleaseBoxes), u"release"_s},
+        {"ButtonBox",
+         Message(code::ButtonBox, {{field::Text, "Kas?"}, {field::BoxButtons, buttons}}),
+         u"box 1 36 Kas?"_s},
+        {"InputBoxMasked",
+         Message(code::InputBox, {{field::Text, masked}, {field::MaskedInput, Byte(1)}}),
+         u"box 3 0 Sisestage PIN"_s},
+        {"EndBeforeTheResultIsIgnored", end, {}},
         // The box comes after the answer, so a cashier's wait costs no time-out.
-        {"Decline", kResult,
-         Message(code::DeclineMessage, {{field::Text, "Keelatud"}, {field::DeclineCode, "05"}}),
-         true, kEnding, u"box 0 16 Keelatud"_s},
-        {"TransactionDeclined", kResult,
-         Message(code::TransactionDeclined, {{field::Text, "Suletud"}}), true, kEnding,
-         u"box 0 16 Suletud"_s},
-        {"Approval", kResult, Approval(9, ReceiptBlock()), true, kEnding, u"print|clear"_s},
-        {"ApprovalWithoutReceipts", kResult, Approval(9), true, kEnding, u"clear"_s},
+        {"Decline", Message(code::DeclineMessage, {{field::Text, "Keelatud"}}),
+         u"box 0 16 Keelatud"_s, true, kEnding},
+        {"TransactionDeclined", Message(code::TransactionDeclined, {{field::Text, "Suletud"}}),
+         u"box 0 16 Suletud"_s, true, kEnding},
+        {"Approval", Approval(9, receipts), u"print|clear"_s, true, kEnding},
+        {"ApprovalWithoutReceipts", Approval(9), u"clear"_s, true, kEnding},
         // The closing reply in the same read: our "0023" must still go out.
-        {"ApprovalAndTheEndInOneRead", kResult, Approval(9) + end, true, kIdle,
-         u"clear|status "_s + kApproved + u"9|idle"_s},
-        {"DeclineAndTheEndInOneRead", kResult, decline + end, true, kIdle,
-         u"box 0 16 Keelatud|status |idle"_s},
-        {"CommandResponseAndTheEndInOneRead", kResult, Message(code::PosCommandResponse) + end,
-         true, kIdle, u"status Toiming täitmiseks võetud.|idle"_s},
-        {"ReportDataEndsWithoutAnswer", kResult, Message(code::ReportData), false, kIdle,
-         u"status Sõnumi dekodeerimine...|clear|status |idle"_s},
-        {"StatusWhileTheEndIsAwaited", kEnding, Status(u"hiljem"_s), false, kEnding,
-         u"status hiljem"_s},
+        {"ApprovalAndTheEndInOneRead", Approval(9) + end,
+         u"clear|status "_s + kApproved + u"9|idle"_s, true, kIdle},
+        {"ReportDataEndsWithoutAnswer", Message(code::ReportData),
+         u"status Sõnumi dekodeerimine...|clear|status |idle"_s, false, kIdle},
+        {"StatusWhileTheEndIsAwaited", Status(u"hiljem"_s), u"status hiljem"_s, false, kEnding,
+         kEnding},
         // What follows the closing reply in the same read goes with the buffer.
-        {"EndDiscardsWhatFollows", kEnding, end + Status(u"hilja"_s), false, kIdle,
-         u"status "_s + kApproved + u"7|idle"_s},
+        {"EndDiscardsWhatFollows", end + Status(u"hilja"_s), u"status "_s + kApproved + u"7|idle"_s,
+         false, kIdle, kEnding},
     };
 }
 
@@ -425,7 +330,6 @@ TEST_P(PaymentSessionMessage, IsHandledByPhase) {
     peer_->SendRaw(c.arrives);
     if (c.next == Phase::Idle) {
         ASSERT_TRUE(WaitIdle());
-        EXPECT_TRUE(QTest::qWaitFor([this] { return closed_ == 1; }, kWaitMs));
     } else {
         // A mark in a read of its own shows that the arrival was handled.
         peer_->SendRaw(Status(u"mark"_s));
@@ -436,26 +340,19 @@ TEST_P(PaymentSessionMessage, IsHandledByPhase) {
     EXPECT_EQ(view_.events, c.shown.isEmpty() ? QStringList() : c.shown.split(u'|'));
     const QList<QByteArray> sent =
         c.ends ? QList<QByteArray>{code::EndTransaction} : QList<QByteArray>{};
-    EXPECT_TRUE(QTest::qWaitFor([&] { return server_.Received().size() - before >= sent.size(); },
-                                kWaitMs));
-    EXPECT_EQ(test::CodesOf(server_.Received().mid(before)), sent);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return test::CodesOf(server_.Received().mid(before)) == sent; }, kWaitMs));
 }
 
 INSTANTIATE_TEST_SUITE_P(Codes, PaymentSessionMessage, ::testing::ValuesIn(MessageCases()),
                          [](const auto& info) { return info.param.name; });
 
-// What is not a message of ours is dropped, and whole messages behind it in
-// the same read are still handled; a length no frame can have takes the rest
-// of the read with it. A message cut short waits for its rest.
+// A length no frame can have takes the rest of the read with it.
 struct ForeignCase {
     const char* name;
     QByteArray bytes;
     bool takesTheRead = false;
 };
-
-void PrintTo(const ForeignCase& c, std::ostream* out) {
-    *out << c.name;
-}
 
 class PaymentSessionForeign : public PaymentSessionTest,
                               public ::testing::WithParamInterface<ForeignCase> {};
@@ -484,18 +381,13 @@ const auto kProbe = [](const QByteArray& session, const QByteArray& pos) {
 INSTANTIATE_TEST_SUITE_P(
     Bytes, PaymentSessionForeign,
     ::testing::Values(ForeignCase{"MalformedFrame", QByteArray::fromHex("020801")},
-                      ForeignCase{"EmptyFrame", QByteArray::fromHex("00")},
                       ForeignCase{"OtherSession", kProbe("000043", kPos)},
                       ForeignCase{"SessionWithLetters", kProbe("42a", kPos)},
-                      ForeignCase{"OtherPos", kProbe(kSession, "99999999")},
                       ForeignCase{"PosWithBlank", kProbe(kSession, kPos + ' ')},
                       ForeignCase{"NoHeader", paysim::BuildFrame({{field::Code, "0002"}})},
-                      ForeignCase{"HugeLength", QByteArray::fromHex("8180802000"), true},
-                      ForeignCase{"EndlessLength", QByteArray(11, char(0xFF)), true}),
-    [](const auto& info) { return info.param.name; });
+                      ForeignCase{"HugeLength", QByteArray::fromHex("8180802000"), true}),
 
-// ---------------------------------------------------------------------------
-// Connection trouble: (phase, event) -> box, and the operation is over
+    [](const auto& info) { return info.param.name; });
 
 enum class Trouble { Timeout, PeerCloses, PeerResets, ConnectionBreaks, AbortWhileConnecting };
 
@@ -503,19 +395,15 @@ struct TroubleCase {
     const char* name;
     Phase phase;
     Trouble trouble;
-    QString box;  // empty: ends quietly
+    QString reason;  // in the box; none: ends quietly
 };
-
-void PrintTo(const TroubleCase& c, std::ostream* out) {
-    *out << c.name;
-}
 
 class PaymentSessionTrouble : public PaymentSessionTest,
                               public ::testing::WithParamInterface<TroubleCase> {};
 
 TEST_P(PaymentSessionTrouble, EndsTheOperation) {
     const TroubleCase& c = GetParam();
-    constexpr int kShortMs = 600;
+    constexpr int kShortMs = 300;
     SessionTimeouts timeouts = kRoomy;
     if (c.trouble == Trouble::Timeout) {
         (c.phase == Phase::Connecting    ? timeouts.connectMs
@@ -523,7 +411,11 @@ TEST_P(PaymentSessionTrouble, EndsTheOperation) {
                                          : timeouts.replyMs) = kShortMs;
     }
     MakeSession(timeouts);
+    session_->ButtonResponse(6);  // no connection: nothing to send
     Reach(c.phase);
+    if (c.phase == Phase::Connecting) {
+        session_->InputResponse(1, u"x"_s);  // nor while connecting
+    }
     switch (c.trouble) {
         case Trouble::Timeout:
             break;
@@ -531,66 +423,65 @@ TEST_P(PaymentSessionTrouble, EndsTheOperation) {
             peer_->Close();
             break;
         case Trouble::PeerResets:
-            ASSERT_TRUE(test::ResetConnectionOf(server_.Port()));
+            ASSERT_TRUE(test::ResetConnection(peer_->findChild<QTcpSocket*>()->socketDescriptor()));
             break;
         case Trouble::ConnectionBreaks:
-            ASSERT_TRUE(test::BreakConnectionTo(server_.Port()));
+            ASSERT_TRUE(
+                test::BreakConnection(session_->findChild<QTcpSocket*>()->socketDescriptor()));
             break;
         case Trouble::AbortWhileConnecting:
             session_->AbortRequest();
-            EXPECT_TRUE(Log().contains(" OUT:" + Message(code::AbortRequest) + "\"\r\n"));
             break;
     }
     ASSERT_TRUE(WaitIdle());
+    if (c.trouble == Trouble::Timeout) {
+        EXPECT_GE(lastPhaseNs_, (kShortMs - 1) * qint64(1000000));  // a coarse timer fires early
+    }
     QStringList shown = c.phase == Phase::AwaitingEnd
                             ? QStringList{u"status "_s + kApproved + u"7"_s, u"idle"_s}
                             : QStringList{u"status "_s, u"idle"_s};
-    if (!c.box.isEmpty()) {
-        shown.append(ErrorBox(c.box));
+    if (!c.reason.isEmpty()) {
+        shown.append(ErrorBox(kLost + c.reason + u')'));
     }
     EXPECT_EQ(view_.events, shown);
-    const QString reason =
-        c.box.isEmpty() ? QString() : c.box.mid(c.box.indexOf(u'(') + 1).chopped(1);
-    EXPECT_TRUE(Log().contains(common::ToCodePage(u" Connection ended: "_s + reason)));
+    EXPECT_TRUE(Log().contains(common::ToCodePage(u" Connection ended: "_s + c.reason)));
+    EXPECT_FALSE(Log().contains(" OUT:Input response."));
     // Only a request that went out has an outcome to keep.
-    const QByteArray journal = env_.ReadFile(u"journal.txt"_s);
     if (c.phase == Phase::AwaitingResult) {
-        EXPECT_TRUE(journal.endsWith("\tend\tconnection lost: " + reason.toUtf8() + '\n'));
+        EXPECT_TRUE(Journal().endsWith("\tend\tconnection lost: " + c.reason.toUtf8() + '\n'));
     } else if (c.phase == Phase::Connecting) {
-        EXPECT_TRUE(journal.isEmpty());
+        EXPECT_TRUE(Journal().isEmpty());
     }
 }
+
+constexpr Phase kResult = Phase::AwaitingResult;
 
 INSTANTIATE_TEST_SUITE_P(
     Events, PaymentSessionTrouble,
     ::testing::Values(
-        TroubleCase{"ConnectTimeout", Phase::Connecting, Trouble::Timeout, kLost + u"Timeout)"_s},
+        TroubleCase{"ConnectTimeout", Phase::Connecting, Trouble::Timeout, u"Timeout"_s},
         TroubleCase{"AbortBeforeTheConnection", Phase::Connecting, Trouble::AbortWhileConnecting,
-                    kLost + u"Attempt to write on closed socket)"_s},
-        TroubleCase{"ReplyTimeout", Phase::AwaitingResult, Trouble::Timeout, kLost + u"Timeout)"_s},
-        TroubleCase{"PeerClosesMidOperation", Phase::AwaitingResult, Trouble::PeerCloses,
-                    kLost + u"Socket closed)"_s},
-        TroubleCase{"PeerResetsMidOperation", Phase::AwaitingResult, Trouble::PeerResets,
-                    kLost + u"10054 - Connection reset by peer)"_s},
-        TroubleCase{"SocketErrorMidOperation", Phase::AwaitingResult, Trouble::ConnectionBreaks,
-                    kLost + u"10050 - Transport endpoint is not connected)"_s},
+                    u"Attempt to write on closed socket"_s},
+        TroubleCase{"ReplyTimeout", kResult, Trouble::Timeout, u"Timeout"_s},
+        TroubleCase{"PeerClosesMidOperation", kResult, Trouble::PeerCloses, u"Socket closed"_s},
+        TroubleCase{"PeerResetsMidOperation", kResult, Trouble::PeerResets,
+                    u"10054 - Connection reset by peer"_s},
+        TroubleCase{"SocketErrorMidOperation", kResult, Trouble::ConnectionBreaks,
+                    u"10050 - Transport endpoint is not connected"_s},
         TroubleCase{"EndTimeout", Phase::AwaitingEnd, Trouble::Timeout, {}},
-        TroubleCase{"PeerClosesAfterTheEnd", Phase::AwaitingEnd, Trouble::PeerCloses, {}},
         TroubleCase{"SocketErrorAfterTheEnd", Phase::AwaitingEnd, Trouble::ConnectionBreaks, {}}),
     [](const auto& info) { return info.param.name; });
 
-// The approval is kept before the receipts print; the answer waits for them,
-// and a connection lost meanwhile costs the cashier no false alarm.
 TEST_F(PaymentSessionTest, PrintingHoldsTheAnswerAndEndsApprovedWhateverTheConnectionDid) {
     MakeSession({5000, 300, 5000});
     Reach(Phase::AwaitingResult);
     EXPECT_TRUE(journalAtRequest_.endsWith("\t000042\tstart\tKaardimakse\t1.00\t\n"));
     view_.holdPrinting = true;
-    peer_->SendRaw(Approval(9, ReceiptBlock()));
-    ASSERT_TRUE(WaitPhase(Phase::Printing));
-    EXPECT_TRUE(env_.ReadFile(u"journal.txt"_s).endsWith("\tend\tapproved STAN=9\n"));
+    peer_->SendRaw(Approval(9, "receipts"));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return phase_ == Phase::Printing; }, kWaitMs));
+    EXPECT_TRUE(Journal().endsWith("\tend\tapproved STAN=9\n"));
     peer_->Close();
-    QTest::qWait(600);  // past the reply time-out, which printing has stopped
+    QTest::qWait(400);  // past the reply time-out, which printing has stopped
     ASSERT_EQ(phase_, Phase::Printing);
     view_.printed();
     ASSERT_TRUE(WaitIdle());
@@ -598,7 +489,8 @@ TEST_F(PaymentSessionTest, PrintingHoldsTheAnswerAndEndsApprovedWhateverTheConne
               (QStringList{u"print"_s, u"clear"_s, u"status "_s + kApproved + u"9"_s, u"idle"_s}));
 }
 
-TEST_F(PaymentSessionTest, FailedConnectionNamesTheSocketErrorAndUsesTheNumberUp) {
+TEST_F(PaymentSessionTest, FailedConnectionsNameTheSocketErrorAndUseUpNumbersThatCannotBeStored) {
+    ASSERT_TRUE(QDir().mkdir(env_.SettingsPath()));  // EISDIR
     QTcpServer closed;
     ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
     const int closedPort = closed.serverPort();
@@ -610,42 +502,14 @@ TEST_F(PaymentSessionTest, FailedConnectionNamesTheSocketErrorAndUsesTheNumberUp
         {70000, u"10049 - Invalid port 70000)"_s},
     };
     for (const auto& [port, detail] : cases) {
-        view_.events.clear();
         settings_.fPort = port;
         StartPayment();
         ASSERT_TRUE(WaitIdle());
         EXPECT_EQ(view_.events.last(), ErrorBox(u"Ei saa ühendust maksesüsteemiga. ("_s + detail));
     }
-    common::ProgramSettings stored;
-    common::LoadSession(stored);
-    EXPECT_EQ(stored.session, 43);
-    EXPECT_FALSE(Log().contains(" OUT:"));  // no request was sent
-}
-
-TEST_F(PaymentSessionTest, SessionNumberThatCannotBeStoredIsToldOnceAndCountsOn) {
-    ASSERT_TRUE(QDir().mkdir(env_.SettingsPath()));  // EISDIR
-    MakeSession();
-    for (const QString& session : {u"000042"_s, u"000043"_s}) {
-        StartPayment();
-        ASSERT_TRUE(WaitIdle());
-        EXPECT_EQ(view_.sessionTexts.last(), u"Session: "_s + session);
-    }
-    EXPECT_EQ(view_.events.filter(u"box"_s),
-              QStringList{ErrorBox(common::kSessionNotStoredText.toString())});
-}
-
-// A coarse timer may fire 5 % early; a payment system keeping the schedule
-// exactly must never see a false time-out.
-TEST_F(PaymentSessionTest, TimeOutsNeverFireEarly) {
-    constexpr int kConnectMs = 160;
-    MakeSession({kConnectMs, 60000, 60000});
-    for (int round = 0; round < 8; ++round) {
-        Reach(Phase::Connecting);
-        ASSERT_TRUE(WaitIdle());
-        // Less than a millisecond passes between the timer's start and the
-        // phase's; a coarse timer fires up to 8 ms early here.
-        EXPECT_GE(lastPhaseNs_, (kConnectMs - 1) * qint64(1000000)) << "round " << round;
-    }
+    EXPECT_EQ(view_.sessionTexts.last(), u"Session: 000043"_s);
+    EXPECT_EQ(view_.events.count(ErrorBox(common::kSessionNotStoredText.toString())), 1);
+    EXPECT_FALSE(Log().contains(" OUT:"));
 }
 
 TEST_F(PaymentSessionTest, AbortOnAnOpenConnectionLeavesTheEndToThePaymentSystem) {
@@ -658,32 +522,20 @@ TEST_F(PaymentSessionTest, AbortOnAnOpenConnectionLeavesTheEndToThePaymentSystem
     ASSERT_EQ(
         test::CodesOf(received),
         (QList<QByteArray>{code::StartTransaction, code::AbortRequest, code::EndTransaction}));
-    EXPECT_EQ(received[1].frame, test::WireFrame(code::AbortRequest, kPos, kSession, {}));
+    EXPECT_EQ(received[1].frame, WireFrame(code::AbortRequest, kPos, kSession, {}));
     EXPECT_TRUE(view_.events.contains(ErrorBox(u"Katkestatud"_s)));
 }
 
-TEST_F(PaymentSessionTest, AnswersWithoutAConnectionSendAndLogNothing) {
-    MakeSession();
-    session_->ButtonResponse(6);
-    Reach(Phase::Connecting);
-    session_->InputResponse(1, u"x"_s);
-    EXPECT_FALSE(QFile::exists(TrafficLog::FilePath()));
-}
-
 TEST_F(PaymentSessionTest, KeepAlivesHoldTheOperationPastTheReplyTimeOut) {
-    constexpr SessionTimeouts kTimeouts{5000, 1000, 5000};
-    server_.Settings().keepAliveIntervalMs = 100;
-    server_.Settings().keepAliveDurationMs = 2000;
-    MakeSession(kTimeouts);
+    server_.Settings().keepAliveIntervalMs = 50;
+    server_.Settings().keepAliveDurationMs = 600;
+    MakeSession({5000, 300, 5000});
     QElapsedTimer clock;
     clock.start();
     StartPayment(u"1.05"_s);
     ASSERT_TRUE(WaitIdle());
-
-    EXPECT_GT(clock.elapsed(), kTimeouts.replyMs);  // else the run proves nothing
-    EXPECT_TRUE(view_.events.filter(u"box"_s).isEmpty());
+    EXPECT_GT(clock.elapsed(), 600);  // else the run proves nothing
     EXPECT_TRUE(view_.events.last(2).first().startsWith(u"status "_s + kApproved));
-    EXPECT_EQ(Log().count(" KeepAlive."), 20);
 }
 
 }  // namespace

@@ -5,9 +5,7 @@
 namespace mereval::test {
 
 // A request as it must stand on the wire, written out apart from the codec
-// so that the codec is checked, not repeated: a field is its key byte, its
-// length byte and its bytes (short values only); a frame is its length
-// prefix and the header fields before the body.
+// so that the codec is checked, not repeated (short values only).
 inline QByteArray WireField(int index, const QByteArray& value) {
     return QByteArray(1, char((index << 3) | 2)) + char(value.size()) + value;
 }
