@@ -1,10 +1,10 @@
-#include "common/computer_name_text.h"
 #include "common/error_log.h"
 #include "common/text_file.h"
 
 #include "support/temp_environment.h"
 
 #include <QFileInfo>
+#include <QSysInfo>
 
 #include <gtest/gtest.h>
 
@@ -36,7 +36,8 @@ TEST(LogError, AppendsEntriesToTheProgramErrorLogForItsOwnerOnly) {
               QFileDevice::ReadUser | QFileDevice::WriteUser);
     LogError(7, u"second"_s, u"PutRegString"_s, QString());
     const QByteArray log = env.ReadFile(u"unit_common.err"_s);
-    EXPECT_TRUE(log.startsWith("<" + ComputerNameText().toLatin1() + ">\tGetRegString , "));
+    EXPECT_TRUE(
+        log.startsWith("<" + QSysInfo::machineHostName().toLatin1() + ">\tGetRegString , "));
     EXPECT_TRUE(log.contains("\t(321 - first) \r\n<"));
     EXPECT_TRUE(log.endsWith("\t(7 - second) \r\n"));
     // A named file gets the entry; one that cannot be written loses it quietly.

@@ -13,6 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <functional>
 
@@ -67,6 +70,24 @@ TEST(SettingsStore, ValuesReadBackAndEveryOtherLineStaysInPlace) {
               QByteArray("# till 3\nkkport=9000\n\n=orphan\nPOS=12") + '\0' +
                   "34\nRAW=\nKKAddress=10.0.0.1\r\nKKPort=2\nSession=12\n");
     EXPECT_TRUE(ErrorLogEntries().empty());
+}
+
+// A temporary that a writer still holds locked is not stale.
+TEST(SettingsStore, StaleTemporariesAreRemovedAtStartUp) {
+    test::TempProgramEnvironment env;
+    WriteFile(env.SettingsPath(), "POS=1\n");
+    WriteFile(env.FilePath(u".settings.dead01"_s), "POS=");
+    QFile live(env.FilePath(u".settings.in0use"_s));
+    ASSERT_TRUE(live.open(QIODevice::WriteOnly));
+    ASSERT_EQ(::flock(live.handle(), LOCK_EX), 0);
+    // Without standard input, the first temporary opened gets descriptor 0.
+    const int input = ::dup(0);
+    ::close(0);
+    RemoveStaleSettingsTemporaries();
+    ::dup2(input, 0);
+    ::close(input);
+    EXPECT_EQ(QDir(env.Folder()).entryList(QDir::Files | QDir::Hidden),
+              (QStringList{u".settings.in0use"_s, u"Tellur.conf"_s}));
 }
 
 // File operations that fail as told: a refused open and a disk error cannot
