@@ -60,11 +60,15 @@ TEST_F(HaruPdfWriterTest, ColoursAreBlueGreenRedAndEveryPageSetsItsOwn) {
     writer_.SetTextColor(255);
     Write(27, 10, u"red"_s);
     writer_.SetTextColor(0xFF0000);
+    writer_.SetBold(true);  // at the same size: the font alone changes
+    const float boldWidth = writer_.TextWidth(u"blue"_s);
     Write(27, 20, u"blue"_s);
     writer_.AddPage();
     Write(27, 10, u"second"_s);  // still blue
 
-    ASSERT_EQ(SaveAndRead().size(), 2);
+    const QList<PdfPage> pages = SaveAndRead();
+    ASSERT_EQ(pages.size(), 2);
+    EXPECT_NEAR(pages[0].words.at(1).right - pages[0].words.at(1).x, boldWidth, 0.01);
     const QByteArray pdf = test::UncompressedPdf(Path());
     EXPECT_EQ(pdf.count("\n1 0 0 rg\n"), 1);
     EXPECT_EQ(pdf.count("\n0 0 1 rg\n"), 2);

@@ -85,6 +85,9 @@ TEST_F(ReportDocumentTest, RowsTotalsAndFrameStandWhereTheLayoutPutsThem) {
     }
     EXPECT_EQ(page.Lines().size(), 16);
     EXPECT_EQ(opener_.opened, QStringList{ReportPath()});
+    const QByteArray pdf = test::UncompressedPdf(ReportPath());
+    EXPECT_TRUE(pdf.contains("\n1 0 0 rg\n"));                    // a red title
+    EXPECT_TRUE(pdf.contains("\n0.43922 0.43922 0.43922 rg\n"));  // a grey legend
 }
 
 // The body lines of a one-page report, without title block and footer.
@@ -138,7 +141,13 @@ TEST_F(ReportDocumentTest, ARowPastTheBreakLimitStartsANewPageWithoutColumnHeadi
 }
 
 TEST_F(ReportDocumentTest, AnEmptyReportHasItsFrameAndAZeroTotal) {
-    EXPECT_EQ(Body(Build({})), QStringList{u"Summa kokku: 0.00"_s});
+    const QList<PdfPage> pages = Build({});
+    EXPECT_EQ(Body(pages), QStringList{u"Summa kokku: 0.00"_s});
+    for (const test::PdfWord& word : pages.value(0).words) {
+        if (word.text == u"0.00"_s) {
+            EXPECT_NEAR(word.right, 179, kExact);  // where the amounts of rows end
+        }
+    }
 }
 
 }  // namespace
