@@ -34,6 +34,8 @@ TEST(MessageCodec, IncompleteInputIsKeptWholeUntilTheRestArrives) {
     QByteArray rest;
     EXPECT_EQ(codec.Parse(frame, rest), MessageCodec::kDecoded);
     EXPECT_EQ(codec.GetField(5, "").size(), 300);
+    codec.SetField(5, "own");
+    EXPECT_EQ(codec.GetField(5, ""), "own");
 }
 
 // A malformed body is dropped and the frame after it decodes.
