@@ -2,6 +2,7 @@
 #include "support/child_process.h"
 #include "support/main_window_driver.h"
 #include "support/temp_environment.h"
+#include "ui/accessibility.h"
 
 #include <QAbstractSpinBox>
 #include <QAccessible>
@@ -146,6 +147,17 @@ TEST(Accessibility, EveryControlIsNamedEveryFieldByItsLabelAndStatusAndBoxesAnno
     EXPECT_TRUE(
         wasRaised(Raised{QAccessible::Alert, driver.TopBox(), u"Mereval"_s, u"Vigane summa."_s}));
     QAccessible::installUpdateHandler(nullptr);
+}
+
+// A label more than a line above a field is a heading, not the field's name.
+TEST(Accessibility, LabelNamesNoFieldFarBelowIt) {
+    QWidget window;
+    QLabel heading(u"Kaart"_s, &window);
+    heading.setGeometry(0, 0, 60, 20);
+    QLineEdit field(&window);
+    field.setGeometry(0, 45, 60, 20);
+    NameFieldsAfterLabels(window);
+    EXPECT_EQ(heading.buddy(), nullptr);
 }
 
 }  // namespace
