@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -208,6 +209,19 @@ TEST_F(BoxDialog, EveryButtonAnswersItsCodeAndTheCloseControlTheSecondOrNone) {
         QTest::keyClick(Open(session::kBoxButtons, flags), Qt::Key_Return);
         EXPECT_EQ(std::exchange(sink_.answers, {}), Answers{answer}) << flags;
     }
+}
+
+// The flags' icon shows, and a long prompt is shown whole above its field.
+TEST_F(BoxDialog, IconOfTheFlagsAndALongPromptWhole) {
+    for (const auto& [flags, icon] :
+         {std::pair{16, "Image5"}, {32, "Image4"}, {48, "Image2"}, {64, "Image3"}}) {
+        EXPECT_TRUE(Get<QLabel>(Open(session::kBoxButtons, flags), icon)->isVisible()) << icon;
+    }
+    stack_.OpenBox(session::kBoxInput, u"Sisestage kaardi number ja vajutage OK. "_s.repeated(8),
+                   1);
+    const QLabel* prompt = Get<QLabel>(stack_.Top(), "Label2");
+    EXPECT_GE(prompt->height(), prompt->heightForWidth(prompt->width()));
+    EXPECT_GT(Get<QLineEdit>(stack_.Top(), "Text1")->y(), prompt->geometry().bottom());
 }
 
 TEST_F(BoxDialog, InputBoxesAnswerTheTextASwipeWholeAndTypingAsTyped) {
