@@ -104,6 +104,14 @@ TEST_F(CupsPrinting, RawJobsByteForByteAndReceiptsThroughTheDriverOrTheErrorBox)
     EXPECT_FALSE(receipts.PrintReceipts("\x05\x0A\x01x", -7));
     EXPECT_EQ(boxes,
               (QStringList{ReceiptPrinter::ErrorText(123456), ReceiptPrinter::ErrorText(-7)}));
+    {
+        // Without a folder for its temporary file the driver cannot begin.
+        const test::ScopedEnv noTemporaries("TMPDIR", "/nonexistent");
+        QtTextPrintDocument document;
+        document.SelectPrinter(queue_);
+        document.PrintLine(u"x"_s);
+        EXPECT_FALSE(document.EndDocument());
+    }
 
     ASSERT_TRUE(receipts.PrintReceipts(
         ReceiptBlock(
