@@ -238,8 +238,11 @@ TEST_P(PaymentSessionOperation, PutsItsRequestOnTheWireAndInTheJournal) {
     view_.tab = c.tab;
     view_.entries = c.entries;
     MakeSession();
+    int closed = 0;
+    QObject::connect(&server_, &paysim::PaySimServer::connectionClosed, [&closed] { ++closed; });
     session_->StartOperation();
     ASSERT_TRUE(WaitIdle());
+    EXPECT_TRUE(QTest::qWaitFor([&closed] { return closed == 1; }, kWaitMs));  // we hang up
 
     const QList<ReceivedMessage>& received = server_.Received();
     ASSERT_EQ(test::CodesOf(received), (QList<QByteArray>{c.request, code::EndTransaction}));
