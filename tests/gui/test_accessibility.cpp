@@ -76,7 +76,7 @@ public:
         bus.registerObject(u"/org/a11y/bus"_s, this, QDBusConnection::ExportScriptableSlots);
         bus.registerService(u"org.a11y.Bus"_s);
     }
-    ~AccessibilityBus() override { daemon_.kill(); }
+    ~AccessibilityBus() override { test::StopChild(daemon_); }
 
 public Q_SLOTS:
     Q_SCRIPTABLE QString GetAddress() const { return address_; }

@@ -23,4 +23,14 @@ inline void DieWithParent(QProcess& process, std::function<void()> alsoInChild =
     });
 }
 
+// Asks the child to end, so that it removes its sockets and lock files;
+// kills it when it has not within a few seconds.
+inline void StopChild(QProcess& process) {
+    process.terminate();
+    if (!process.waitForFinished(5000)) {
+        process.kill();
+        process.waitForFinished();
+    }
+}
+
 }  // namespace mereval::test

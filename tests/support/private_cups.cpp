@@ -15,8 +15,8 @@
 namespace mereval::test {
 
 PrivateCups::~PrivateCups() {
-    cupsd_.kill();
-    cupsd_.waitForFinished();
+    Pause(false);  // a stopped cupsd would not hear the request to end
+    StopChild(cupsd_);
 }
 
 bool PrivateCups::Start(QString& error) {
@@ -111,7 +111,9 @@ bool PrivateCups::AddRawQueue(const QString& name, quint16 port) {
 }
 
 void PrivateCups::Pause(bool paused) {
-    ::kill(pid_t(cupsd_.processId()), paused ? SIGSTOP : SIGCONT);
+    if (const qint64 pid = cupsd_.processId(); pid > 0) {  // pid 0 is our own group
+        ::kill(pid_t(pid), paused ? SIGSTOP : SIGCONT);
+    }
 }
 
 }  // namespace mereval::test

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 // The whole binary runs on a private Xvfb through Qt's xcb platform, for
 // real keyboard layouts. Listing the tests starts no X server.
 int main(int argc, char* argv[]) {
@@ -13,6 +15,7 @@ int main(int argc, char* argv[]) {
     }
     const mereval::test::XvfbServer server;
     if (!server.IsRunning()) {
+        std::fprintf(stderr, "Xvfb did not start\n");
         return 1;
     }
     qputenv("DISPLAY", server.Display().toLatin1());

@@ -16,14 +16,14 @@ XvfbServer::XvfbServer() {
     while (!number.contains('\n') && process_.waitForReadyRead(10000)) {
         number += process_.readAllStandardOutput();
     }
-    if (!number.trimmed().isEmpty()) {
-        display_ = QLatin1Char(':') + QString::fromLatin1(number.trimmed());
+    number = number.trimmed();
+    if (!number.isEmpty()) {
+        display_ = QLatin1Char(':') + QString::fromLatin1(number);
     }
 }
 
 XvfbServer::~XvfbServer() {
-    process_.kill();
-    process_.waitForFinished(3000);
+    StopChild(process_);
 }
 
 bool XvfbServer::Run(const QString& program, const QStringList& arguments) const {
